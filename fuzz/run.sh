@@ -2,20 +2,22 @@
 # Builds the fuzz preset when needed and runs one libFuzzer target for a number of seconds.
 #   fuzz/run.sh NAME SECONDS [extra libFuzzer flags]
 # NAME is the file name of the target without _fuzz.cpp (cmdline, ini, ...). Findings and the
-# corpus stay in build/fuzz/NAME-corpus and build/fuzz/NAME-findings.
+# corpus stay in build/fuzz/NAME-corpus and build/fuzz/NAME-findings (ZUVA_FUZZ_BUILD names another
+# build folder).
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: fuzz/run.sh NAME SECONDS [libFuzzer flags]" >&2; exit 2; }
 name=$1 seconds=$2
 shift 2
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-[ -f build/fuzz/CMakeCache.txt ] || cmake --preset fuzz >/dev/null
-cmake --build build/fuzz --target "${name}_fuzz" >/dev/null
-corpus=build/fuzz/$name-corpus findings=build/fuzz/$name-findings
+build=${ZUVA_FUZZ_BUILD:-build/fuzz}
+[ -f "$build/CMakeCache.txt" ] || cmake --preset fuzz -B "$build" >/dev/null
+cmake --build "$build" --target "${name}_fuzz" >/dev/null
+corpus=$build/$name-corpus findings=$build/$name-findings
 mkdir -p "$corpus" "$findings"
 seeds=()
 [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-exec "build/fuzz/${name}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+exec "$build/${name}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$findings/" "$@" "$corpus" "${seeds[@]}"
