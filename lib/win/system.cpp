@@ -1,0 +1,100 @@
+#include "lib/win/system.h"
+
+#include <atomic>
+
+#include "lib/log.h"
+
+namespace dlx {
+namespace {
+
+using RtlGetVersionProc = LONG(WINAPI*)(OSVERSIONINFOW*);
+
+TDLXSystemVersion QueryVersion() {
+  TDLXSystemVersion version;
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
+    auto proc =
+        reinterpret_cast<RtlGetVersionProc>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    if (proc && proc(&info) == 0) {
+      version.Major = info.dwMajorVersion;
+      version.Minor = info.dwMinorVersion;
+      version.Build = info.dwBuildNumber;
+      return version;
+    }
+  }
+  // Without ntdll's answer the (possibly understated) documented one is all there is.
+  info = OSVERSIONINFOW{};
+  info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (GetVersionExW(&info)) {
+#pragma GCC diagnostic pop
+    version.Major = info.dwMajorVersion;
+    version.Minor = info.dwMinorVersion;
+    version.Build = info.dwBuildNumber;
+  }
+  return version;
+}
+
+bool AtLeast(uint32_t major, uint32_t minor) {
+  const TDLXSystemVersion& v = SystemVersion();
+  return v.Major > major || (v.Major == major && v.Minor >= minor);
+}
+
+std::atomic<bool> gSuppressBoxes{false};
+
+}  // namespace
+
+const TDLXSystemVersion& SystemVersion() {
+  static const TDLXSystemVersion version = QueryVersion();
+  return version;
+}
+
+bool IsWinVistaOrLater() {
+  return AtLeast(6, 0);
+}
+bool IsWin7OrLater() {
+  return AtLeast(6, 1);
+}
+bool IsWin10OrLater() {
+  return AtLeast(10, 0);
+}
+
+void SetSuppressMessageBoxes(bool suppress) {
+  gSuppressBoxes.store(suppress);
+}
+
+bool MessageBoxesSuppressed() {
+  return gSuppressBoxes.load();
+}
+
+int SafeMessageBoxResult(UINT flags) {
+  switch (flags & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+    case MB_RETRYCANCEL:
+    case MB_YESNOCANCEL:
+    case MB_CANCELTRYCONTINUE:
+      return IDCANCEL;
+    case MB_ABORTRETRYIGNORE:
+      return IDABORT;
+    case MB_YESNO:
+      return IDNO;
+    default:
+      return IDOK;
+  }
+}
+
+int ShowErrorBox(HWND owner, const String& text, const String& caption, UINT flags) {
+  if (MessageBoxesSuppressed()) {
+    const int result = SafeMessageBoxResult(flags);
+    Log(u"Message box (not shown, answered " + IntToStr(result) + u"): " + caption + u": " + text);
+    return result;
+  }
+  Log(u"Message box: " + caption + u": " + text);
+  const int result = MessageBoxW(owner, W(text), W(caption), flags);
+  Log(u"Message box answered " + IntToStr(result));
+  return result;
+}
+
+}  // namespace dlx

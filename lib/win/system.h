@@ -1,0 +1,35 @@
+// What the library knows about the system it runs on, and its message box.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "lib/dlx_string.h"
+
+namespace dlx {
+
+// The real system version. GetVersionExW reports at most Windows 8 to a program without a
+// compatibility manifest, so these ask RtlGetVersion, which does not lie.
+struct TDLXSystemVersion {
+  uint32_t Major = 0;
+  uint32_t Minor = 0;
+  uint32_t Build = 0;
+};
+const TDLXSystemVersion& SystemVersion();
+bool IsWinVistaOrLater();  // 6.0
+bool IsWin7OrLater();      // 6.1
+bool IsWin10OrLater();     // 10.0
+
+// The library's modal message box (MessageBoxW for now). With message boxes suppressed (an
+// unattended run, tests) nothing is shown: the text goes to the log and the box answers at once
+// with its safe default (see SafeMessageBoxResult).
+int ShowErrorBox(HWND owner, const String& text, const String& caption, UINT flags);
+void SetSuppressMessageBoxes(bool suppress);
+bool MessageBoxesSuppressed();
+
+// The answer of a box nobody can see: OK for a plain notice, otherwise the answer that stops
+// (Cancel, Abort, No). Never Retry: an unattended retry loop would never end.
+int SafeMessageBoxResult(UINT flags);
+
+}  // namespace dlx
