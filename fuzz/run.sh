@@ -19,5 +19,8 @@ seeds=()
 [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-exec "$build/${name}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+# The fuzz folder's targets are built in the build tree's fuzz/ subfolder.
+exe=$build/fuzz/${name}_fuzz
+[ -x "$exe" ] || exe=$build/${name}_fuzz
+exec "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$findings/" "$@" "$corpus" "${seeds[@]}"
