@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "lib/exceptions.h"
 #include "lib/file_system.h"
 
 namespace dlx {
@@ -88,6 +89,51 @@ void EnumFiles(const String& folder, StringView extensions, uint32_t typeMask, b
       receiver(info.Type == ftFolder ? info.FullPath() + u'\\' : info.FullPath());
     } while (FindNext(info));
   }
+}
+
+void EnumFiles(const String& folder, StringView extensions, TDLXStringList& list) {
+  EnumFiles(folder, extensions, tmFiles, false, [&list](const String& path) { list.Add(path); });
+}
+
+TDLXSearch::TDLXSearch(const String& folder, StringView extensions, TDLXFileReceiver receiver)
+    : folder_(IncludeTrailingPathDelimiter(folder)),
+      extensions_(extensions),
+      receiver_(std::move(receiver)) {}
+
+void TDLXSearch::Start(bool recursive) {
+  recursive_ = recursive;
+  running_ = true;
+  try {
+    Search(folder_);
+  } catch (const EDLXAbort&) {
+    // The silent abort: the caller asked to stop, nothing to report.
+  } catch (...) {
+    running_ = false;
+    throw;
+  }
+  running_ = false;
+}
+
+void TDLXSearch::Search(const String& folder) {
+  if (!running_) return;
+  bool allow = true;
+  if (OnFolder) OnFolder(folder, allow);
+  if (!allow || !running_) return;
+  TDLXStringList subfolders;
+  TDLXFindFileInfo info;
+  if (FindFirst(folder, extensions_, recursive_ ? tmAll : tmFiles, info)) {
+    do {
+      if (!running_) return;
+      if (info.Type == ftFile) {
+        if (receiver_) receiver_(info.FullPath());
+      } else if ((info.FindData.attributes & platform::kAttrReparsePoint) == 0) {
+        // Linked folders are not followed: a link to an ancestor would never end.
+        subfolders.Add(info.FullPath() + u'\\');
+      }
+    } while (FindNext(info));
+  }
+  subfolders.SortLogical();
+  for (int i = 0; i < subfolders.Count() && running_; ++i) Search(subfolders.Strings(i));
 }
 
 }  // namespace dlx

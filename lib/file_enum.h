@@ -10,6 +10,7 @@
 
 #include "lib/dlx_string.h"
 #include "lib/platform/fs.h"
+#include "lib/string_list.h"
 
 namespace dlx {
 
@@ -45,5 +46,40 @@ using TDLXFileReceiver = std::function<void(const String& path)>;
 // followed), then the folder's own entries.
 void EnumFiles(const String& folder, StringView extensions, uint32_t typeMask, bool recursive,
                const TDLXFileReceiver& receiver);
+
+// Files only, no recursion: the full paths are appended to list.
+void EnumFiles(const String& folder, StringView extensions, TDLXStringList& list);
+
+// A recursive file search. Files matching the extension list go to the receiver as soon as they
+// are found; subfolders are searched after the folder's files, in logical order (file2 before
+// file10). The folder event runs before a folder is entered and may refuse it. The receiver or
+// the event may end the search quietly by raising EDLXAbort; any other exception passes through.
+class TDLXSearch {
+ public:
+  // folder, allow (true unless the handler refuses)
+  using TFolderEvent = std::function<void(const String& folder, bool& allow)>;
+
+  TDLXSearch(const String& folder, StringView extensions, TDLXFileReceiver receiver);
+
+  // Searches from the start folder; with recursive off only the start folder itself.
+  void Start(bool recursive = true);
+  // Ends the search at the next entry; may be called from the receiver or the folder event.
+  void Stop() noexcept { running_ = false; }
+  bool Running() const noexcept { return running_; }
+
+  const String& Folder() const noexcept { return folder_; }
+  const String& Extensions() const noexcept { return extensions_; }
+
+  TFolderEvent OnFolder;
+
+ private:
+  void Search(const String& folder);
+
+  String folder_;
+  String extensions_;
+  TDLXFileReceiver receiver_;
+  bool recursive_ = true;
+  std::atomic<bool> running_{false};
+};
 
 }  // namespace dlx

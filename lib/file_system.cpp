@@ -5,6 +5,7 @@
 #include "lib/exceptions.h"
 #include "lib/file_enum.h"
 #include "lib/platform/fs.h"
+#include "lib/platform/text.h"
 
 namespace dlx {
 
@@ -226,7 +227,7 @@ bool IsExtensionInList(StringView extensions, StringView extension) {
     if (j == StringView::npos) j = extensions.size();
     StringView item = extensions.substr(i, j - i);
     if (!item.empty() && item[0] == u'*') item.remove_prefix(1);
-    if (j > i && SameTextAscii(item, extension)) return true;
+    if (j > i && SameText(item, extension)) return true;
     i = j + 1;
   }
   return false;
@@ -320,7 +321,7 @@ bool CopyDirectory(const String& source, const String& target, StringView extens
       fullFrom = IncludeTrailingPathDelimiter(fullFrom);
       fullTo = IncludeTrailingPathDelimiter(fullTo);
       if (fullTo.size() >= fullFrom.size() &&
-          SameTextAscii(StringView(fullTo).substr(0, fullFrom.size()), fullFrom)) {
+          SameText(StringView(fullTo).substr(0, fullFrom.size()), fullFrom)) {
         platform::SetLastError(platform::InvalidParameterError());
         return false;
       }
