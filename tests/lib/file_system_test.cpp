@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "lib/exceptions.h"
+#include "lib/file_enum.h"
 #include "lib/file_stream.h"
 
 using namespace dlx;
@@ -325,6 +328,17 @@ TEST_F(FileSystemTest, PathsOfMoreThan260CharactersWork) {
   EXPECT_EQ(FileSize(file), 4);
   EXPECT_TRUE(CopyFile(file, deep + u"copy.bin", true));
   EXPECT_EQ(Read(native + "copy.bin"), "long");
+  // Only the namespace form keeps a trailing dot (the plain form strips it), which shows that the
+  // prefixed path is what reached the system.
+  { TDLXFileStream s(deep + u"dot.", fmCreate); }
+  TDLXFindFileInfo info;
+  std::vector<String> names;
+  if (FindFirst(deep, u"", tmFiles, info)) {
+    do names.push_back(info.Name);
+    while (FindNext(info));
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<String>{u"copy.bin", u"dot.", u"file.bin"}));
   EXPECT_TRUE(DeleteDirectory(P(String(40, u'd')), true));
   EXPECT_FALSE(fs::exists(N(std::string(40, 'd'))));
 }

@@ -22,10 +22,32 @@ bool HasLongPrefix(const String& path) {
   return path.rfind(u"\\\\?\\", 0) == 0;
 }
 
-// The "\\?\" form turns off the system's own normalization, so the path is made absolute (which
-// also resolves "." and "..") before the prefix goes on.
+bool IsDelimiter(Char c) {
+  return c == u'\\' || c == u'/';
+}
+
+// Whether the system's normalization matters for the path: it is relative (to a folder or to a
+// drive's current folder) or has "." or ".." components.
+bool NeedsFullPath(const String& path) {
+  const bool absolute = (path.size() >= 3 && path[1] == u':' && IsDelimiter(path[2])) ||
+                        (path.size() >= 2 && IsDelimiter(path[0]) && IsDelimiter(path[1]));
+  if (!absolute) return true;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = start;
+    while (end < path.size() && !IsDelimiter(path[end])) ++end;
+    const size_t length = end - start;
+    if ((length == 1 || length == 2) && path.compare(start, length, u"..", 0, length) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The "\\?\" form turns off the system's own normalization, so a relative path or one with "."
+// or ".." components is made absolute first. Other paths get the prefix as they are.
 String ApiPath(const String& path, size_t limit = kLongPath) {
   if (path.size() < limit || HasLongPrefix(path)) return path;
+  if (!NeedsFullPath(path)) return ApplyLongPathRule(path, 0);
   String full = path;
   const DWORD needed = ::GetFullPathNameW(W(path), 0, nullptr, nullptr);
   if (needed != 0) {
