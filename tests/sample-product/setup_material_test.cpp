@@ -171,8 +171,9 @@ TEST(LanguageFileTest, TranslationsHaveExactlyTheKeysOfEnglish) {
     for (const auto& [section, keys] : other.sections)
       for (const auto& [key, value] : keys) EXPECT_TRUE(english.Has(section, key)) << section << "/" << key;
     // A translation that still shows English text where the words differ is a forgotten one.
-    if (std::wstring(lang.file) != L"English.lng")
+    if (std::wstring(lang.file) != L"English.lng") {
       EXPECT_NE(other.Get("PageWelcome", "L2"), english.Get("PageWelcome", "L2"));
+    }
   }
 }
 
@@ -315,10 +316,12 @@ TEST(InstallScriptTest, ComponentsNameOnlyBuiltEntriesAndEveryFamilyGetsTheSameF
     EXPECT_EQ(c.name.find('/'), std::string::npos) << "a forward slash is no separator for the installer";
     EXPECT_TRUE(staged.count(c.SourceName())) << c.SourceName() << " is not a built product entry";
     used.insert(c.SourceName());
-    for (auto& [family, targets] : targets_by_family)
-      if (c.family.empty() || Lower(c.family) == Lower(family))
+    for (auto& [family, targets] : targets_by_family) {
+      if (c.family.empty() || Lower(c.family) == Lower(family)) {
         EXPECT_TRUE(targets.insert(Lower(c.name)).second)
             << "two entries write " << c.name << " for " << family;
+      }
+    }
   }
   for (const auto& name : staged) EXPECT_TRUE(used.count(name)) << name << " is built but never installed";
   const auto& en = targets_by_family["EN"];

@@ -322,18 +322,21 @@ TEST(PlayerTest, MainWindowIsFoundByClassLeadsToTheProgramAndClosesOnWmClose) {
       CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   CloseHandle(pi.hThread);
 
+  // The window exists between its creation and ShowWindow; wait until it is shown as well.
   FoundWindow found{pi.dwProcessId, nullptr};
   const ULONGLONG give_up = GetTickCount64() + kPatienceMs;
-  while (!found.window && GetTickCount64() < give_up) {
+  while (GetTickCount64() < give_up) {
+    found.window = nullptr;
     EnumWindows(FindProcessMainForm, reinterpret_cast<LPARAM>(&found));
-    if (!found.window) Sleep(50);
+    if (found.window && IsWindowVisible(found.window)) break;
+    Sleep(50);
   }
   if (!found.window) TerminateProcess(pi.hProcess, 99);
   ASSERT_NE(found.window, nullptr) << "no top-level window of class TZUVAMainForm appeared";
+  EXPECT_TRUE(IsWindowVisible(found.window));
 
   // The installer looks for the class with any title and goes from the window to the program.
   EXPECT_NE(FindWindowW(L"TZUVAMainForm", nullptr), nullptr);
-  EXPECT_TRUE(IsWindowVisible(found.window));
   HANDLE query = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pi.dwProcessId);
   ASSERT_NE(query, nullptr);
   wchar_t image[MAX_PATH];
