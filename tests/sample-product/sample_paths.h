@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,19 @@ inline std::vector<uint8_t> ReadBytes(const std::wstring& path) {
 inline std::string ReadText(const std::wstring& path) {
   std::vector<uint8_t> bytes = ReadBytes(path);
   return std::string(bytes.begin(), bytes.end());
+}
+
+// Names of the files (not folders) directly in a folder ending with a backslash, as UTF-8.
+inline std::set<std::string> FilesIn(const std::wstring& folder) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(Narrow(data.cFileName));
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
 }
 
 }  // namespace sample
