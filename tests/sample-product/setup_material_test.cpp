@@ -289,23 +289,85 @@ uint32_t BigEndian(const uint8_t* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-TEST(PictureTest, PicturesAreIntactPngFilesOfTheWizardsSizes) {
+// The wizard draws its pictures through GDI+, loaded at run time; so does this check.
+class GdiPlus {
+ public:
+  GdiPlus() : module_(LoadLibraryW(L"gdiplus.dll")) {
+    if (!module_) return;
+    startup_ = Get<Startup>("GdiplusStartup");
+    shutdown_ = Get<Shutdown>("GdiplusShutdown");
+    from_file_ = Get<FromFile>("GdipCreateBitmapFromFile");
+    width_ = Get<Size>("GdipGetImageWidth");
+    height_ = Get<Size>("GdipGetImageHeight");
+    pixel_ = Get<Pixel>("GdipBitmapGetPixel");
+    dispose_ = Get<Dispose>("GdipDisposeImage");
+    struct {
+      UINT32 version = 1;
+      void* debug_callback = nullptr;
+      BOOL no_background_thread = FALSE, no_external_codecs = FALSE;
+    } input;
+    ready_ = startup_ && shutdown_ && from_file_ && width_ && height_ && pixel_ && dispose_ &&
+             startup_(&token_, &input, nullptr) == 0;
+  }
+  ~GdiPlus() {
+    if (ready_) shutdown_(token_);
+    if (module_) FreeLibrary(module_);
+  }
+  bool ready() const { return ready_; }
+
+  // Decodes the file; answers its size and the ARGB colour of one pixel.
+  bool Decode(const std::wstring& path, UINT x, UINT y, UINT& width, UINT& height, uint32_t& argb) {
+    void* bitmap = nullptr;
+    if (from_file_(path.c_str(), &bitmap) != 0 || !bitmap) return false;
+    const bool ok = width_(bitmap, &width) == 0 && height_(bitmap, &height) == 0 &&
+                    pixel_(bitmap, static_cast<INT>(x), static_cast<INT>(y), &argb) == 0;
+    dispose_(bitmap);
+    return ok;
+  }
+
+ private:
+  using Startup = int(WINAPI*)(ULONG_PTR*, const void*, void*);
+  using Shutdown = void(WINAPI*)(ULONG_PTR);
+  using FromFile = int(WINAPI*)(const WCHAR*, void**);
+  using Size = int(WINAPI*)(void*, UINT*);
+  using Pixel = int(WINAPI*)(void*, INT, INT, uint32_t*);
+  using Dispose = int(WINAPI*)(void*);
+  template <typename F>
+  F Get(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  }
+
+  HMODULE module_;
+  Startup startup_ = nullptr;
+  Shutdown shutdown_ = nullptr;
+  FromFile from_file_ = nullptr;
+  Size width_ = nullptr, height_ = nullptr;
+  Pixel pixel_ = nullptr;
+  Dispose dispose_ = nullptr;
+  ULONG_PTR token_ = 0;
+  bool ready_ = false;
+};
+
+TEST(PictureTest, PicturesAreIntactPngFilesOfTheWizardsSizesThatGdiPlusDecodes) {
+  // A probe pixel each: the logo's accent colour, the play button's white, or transparency.
   const struct {
     const wchar_t* name;
     uint32_t width, height;
-  } pictures[] = {{L"header.png", 640, 53},
-                  {L"header_dark.png", 640, 53},
-                  {L"wizard_light.png", 188, 435},
-                  {L"wizard_dark.png", 188, 435},
-                  {L"addons.png", 256, 88}};
+    UINT x, y;
+    uint32_t argb;
+  } pictures[] = {{L"header.png", 640, 53, 44, 12, 0xFFDE8C33},
+                  {L"header_dark.png", 640, 53, 44, 12, 0xFFAC671C},
+                  {L"wizard_light.png", 188, 435, 94, 140, 0xFFFFFFFF},
+                  {L"wizard_dark.png", 188, 435, 94, 140, 0xFFF0F0F0},
+                  {L"addons.png", 256, 88, 0, 0, 0x00000000}};
+  GdiPlus gdiplus;
+  ASSERT_TRUE(gdiplus.ready());
   for (const auto& picture : pictures) {
     SCOPED_TRACE(sample::Narrow(picture.name));
     const std::vector<uint8_t> png = ReadBytes(SetupFolder() + picture.name);
     ASSERT_GT(png.size(), 33u);
     ASSERT_EQ(std::memcmp(png.data(), "\x89PNG\r\n\x1a\n", 8), 0);
     EXPECT_EQ(std::memcmp(png.data() + 12, "IHDR", 4), 0);
-    EXPECT_EQ(BigEndian(&png[16]), picture.width);
-    EXPECT_EQ(BigEndian(&png[20]), picture.height);
     // Walk the chunks: each CRC right, ending with IEND exactly at the end of the file.
     size_t pos = 8;
     std::string last;
@@ -318,6 +380,17 @@ TEST(PictureTest, PicturesAreIntactPngFilesOfTheWizardsSizes) {
     }
     EXPECT_EQ(last, "IEND");
     EXPECT_EQ(pos, png.size());
+
+    UINT width = 0, height = 0;
+    uint32_t argb = 0x12345678;
+    ASSERT_TRUE(gdiplus.Decode(SetupFolder() + picture.name, picture.x, picture.y, width, height, argb));
+    EXPECT_EQ(width, picture.width);
+    EXPECT_EQ(height, picture.height);
+    if (picture.argb >> 24 == 0) {
+      EXPECT_EQ(argb >> 24, 0u);
+    } else {
+      EXPECT_EQ(argb, picture.argb) << std::hex << argb;
+    }
   }
 }
 
