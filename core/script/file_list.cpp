@@ -1,6 +1,5 @@
 #include "core/script/file_list.h"
 
-#include <algorithm>
 #include <functional>
 
 #include "lib/file_enum.h"
@@ -15,30 +14,17 @@ bool StartsWithIgnoringCase(StringView text, StringView prefix) {
   return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
 }
 
-// Calls found(full path, path relative to the top folder) for every file below folder. Files of a
-// folder come first, then its subfolders in sorted order. Linked folders are not followed, so a
-// link loop cannot make the walk endless.
-void ListFiles(const String& folder, const String& relative, StringView excludedPrefix,
+// Calls found(full path, path relative to the folder) for every file below the folder: a folder's
+// files first, then its subfolders in sorted order; linked folders are not followed.
+void ListFiles(const String& folder, StringView excludedPrefix,
                const std::function<void(const String&, const String&)>& found) {
-  if (!excludedPrefix.empty() && StartsWithIgnoringCase(folder, excludedPrefix)) return;
-  std::vector<String> files, folders;
-  TDLXFindFileInfo info;
-  if (FindFirst(folder, u"", tmAll, info)) {
-    do {
-      if (info.Type == ftFile) {
-        files.push_back(info.Name);
-      } else if ((info.FindData.attributes & platform::kAttrReparsePoint) == 0) {
-        folders.push_back(info.Name);
-      }
-    } while (FindNext(info));
-  }
-  const auto byName = [](const String& a, const String& b) { return CompareTextIgnoreCase(a, b) < 0; };
-  std::sort(files.begin(), files.end(), byName);
-  std::sort(folders.begin(), folders.end(), byName);
-  for (const String& name : files) found(folder + name, relative + name);
-  for (const String& name : folders) {
-    ListFiles(folder + name + u'\\', relative + name + u'\\', excludedPrefix, found);
-  }
+  const String base = IncludeTrailingPathDelimiter(folder);
+  TDLXSearch search(base, u"", [&](const String& path) { found(path, path.substr(base.size())); });
+  const String excluded(excludedPrefix);
+  search.OnFolder = [&](const String& path, bool& allow) {
+    allow = excluded.empty() || !StartsWithIgnoringCase(path, excluded);
+  };
+  search.Start(true);
 }
 
 }  // namespace
@@ -51,12 +37,12 @@ void TInstallerFileList::Add(const String& fileName, const String& targetName) {
 }
 
 void TInstallerFileList::AddFolder(const String& folder, StringView excludedPrefix, StringView targetPrefix) {
-  ListFiles(folder, String(), excludedPrefix,
+  ListFiles(folder, excludedPrefix,
             [&](const String& path, const String& relative) { Add(path, String(targetPrefix) + relative); });
 }
 
 void TInstallerFileList::FindFiles(const String& folder, StringView excludedPrefix, TDLXStringList& list) {
-  ListFiles(folder, String(), excludedPrefix, [&](const String& path, const String&) { list.Add(path); });
+  ListFiles(folder, excludedPrefix, [&](const String& path, const String&) { list.Add(path); });
 }
 
 void TInstallerFileList::RemoveByFileName(StringView name) {

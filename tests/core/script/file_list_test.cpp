@@ -21,8 +21,9 @@ class FileListFolder : public ::testing::Test {
   void SetUp() override {
     root_ = GetTempPath() + u"zuva-filelist-" + IntToStr(std::random_device()() & 0xFFFFFF) + u"\\";
     ASSERT_TRUE(ForceDirectories(root_));
-    for (const char16_t* name : {u"b.txt", u"a.txt", u"Sub2\\z.txt", u"sub1\\y.txt", u"sub1\\deeper\\x.txt",
-                                 u"excluded\\e.txt", u"excluded\\inner\\f.txt"}) {
+    // One file per folder: the order of files within a folder is the platform's listing order.
+    for (const char16_t* name : {u"a.txt", u"sub10\\w.txt", u"Sub2\\z.txt", u"sub1\\y.txt",
+                                 u"sub1\\deeper\\x.txt", u"excluded\\e.txt", u"excluded\\inner\\f.txt"}) {
       const String path = root_ + name;
       ASSERT_TRUE(ForceDirectories(ExtractFilePath(path)));
       TDLXFileStream file(path, fmCreate);
@@ -45,11 +46,12 @@ std::string Targets(const TInstallerFileList& list) {
 TEST_F(FileListFolder, AddFolderWalksSortedAndSkipsTheExcludedFolder) {
   TInstallerFileList list;
   list.AddFolder(root_, root_ + u"EXCLUDED\\", u"backup\\");
-  EXPECT_EQ(
-      Targets(list),
-      "backup\\a.txt|backup\\b.txt|backup\\sub1\\y.txt|backup\\sub1\\deeper\\x.txt|backup\\Sub2\\z.txt|");
+  // Subfolders in sorted order, numbers compared as numbers: sub1, Sub2, sub10.
+  EXPECT_EQ(Targets(list),
+            "backup\\a.txt|backup\\sub1\\y.txt|backup\\sub1\\deeper\\x.txt|backup\\Sub2\\z.txt|"
+            "backup\\sub10\\w.txt|");
   ASSERT_EQ(list.Count(), 5);
-  EXPECT_EQ(list.Items(2)->FileName, root_ + u"sub1\\y.txt");
+  EXPECT_EQ(list.Items(1)->FileName, root_ + u"sub1\\y.txt");
   EXPECT_EQ(list.Items(5), nullptr);
 }
 
@@ -61,7 +63,7 @@ TEST_F(FileListFolder, EmptyPrefixExcludesNothingAndThePrefixMatchesAnyFolderBeg
 
   TInstallerFileList noSub;
   noSub.AddFolder(root_, root_ + u"Sub", u"");
-  EXPECT_EQ(Targets(noSub), "a.txt|b.txt|excluded\\e.txt|excluded\\inner\\f.txt|");
+  EXPECT_EQ(Targets(noSub), "a.txt|excluded\\e.txt|excluded\\inner\\f.txt|");
 }
 
 TEST_F(FileListFolder, ExcludingTheFolderItselfListsNothing) {
@@ -80,8 +82,8 @@ TEST_F(FileListFolder, FindFilesAppendsFullPaths) {
   ASSERT_EQ(found.Count(), 7);
   EXPECT_EQ(found.Strings(0), u"kept");
   EXPECT_EQ(found.Strings(1), root_ + u"a.txt");
-  EXPECT_EQ(found.Strings(3), root_ + u"excluded\\e.txt");
-  EXPECT_EQ(found.Strings(6), root_ + u"Sub2\\z.txt");
+  EXPECT_EQ(found.Strings(2), root_ + u"excluded\\e.txt");
+  EXPECT_EQ(found.Strings(6), root_ + u"sub10\\w.txt");
 }
 
 #ifndef _WIN32
