@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "lib/stream_helpers.h"
+
 namespace dlx {
 
 namespace {
@@ -42,8 +44,14 @@ class BoundedReader {
     return value;
   }
   uint8_t U8() { return static_cast<uint8_t>(ReadLittleEndian(1)); }
-  uint16_t U16() { return static_cast<uint16_t>(ReadLittleEndian(2)); }
-  int32_t I32() { return static_cast<int32_t>(static_cast<uint32_t>(ReadLittleEndian(4))); }
+  uint16_t U16() {
+    position_ += 2;
+    return ReadUInt16(stream_);
+  }
+  int32_t I32() {
+    position_ += 4;
+    return ReadInt32(stream_);
+  }
   int64_t I64() { return static_cast<int64_t>(ReadLittleEndian(8)); }
 
   // At most five bytes make the 32 bits; a longer integer is corrupt data.

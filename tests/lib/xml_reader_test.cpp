@@ -239,6 +239,16 @@ TEST(XMLTextReader, ExplicitCodePageSetting) {
   EXPECT_EQ(Root(d).NodeValue, u"\u0430\u0431");
 }
 
+TEST(XMLTextReader, AnsiFollowsTheProcessWideCodePage) {
+  TDLXXMLDocument d;
+  SetXMLAnsiCodePage(1251);
+  Load(d, "<a>\xC0</a>");
+  SetXMLAnsiCodePage(0);
+  EXPECT_EQ(Root(d).NodeValue, u"\u0410");
+  Load(d, "<a>\xC0</a>");
+  EXPECT_EQ(Root(d).NodeValue, u"\u00C0") << "0 is the system's ANSI code page (Windows-1252 here)";
+}
+
 TEST(XMLTextReader, FindByNameIgnoringAsciiCase) {
   TDLXXMLDocument d;
   Load(d, "<r><setup Name=\"n\"/></r>");
