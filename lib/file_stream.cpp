@@ -71,7 +71,8 @@ TDLXBufferedStream::TDLXBufferedStream(TDLXStream* stream, size_t bufferSize, bo
   try {
     buffer_.resize(bufferSize < 1024 ? kDefaultBufferSize : bufferSize);
     streamSize_ = stream_->GetSize();
-    position_ = std::clamp<int64_t>(stream_->GetPosition(), 0, streamSize_);
+    streamPosition_ = stream_->GetPosition();
+    position_ = std::clamp<int64_t>(streamPosition_, 0, streamSize_);
     windowStart_ = position_;
   } catch (...) {
     if (ownsStream_) delete stream_;
@@ -90,8 +91,7 @@ TDLXBufferedStream::~TDLXBufferedStream() {
 
 void TDLXBufferedStream::WriteBack() {
   if (!changed_) return;
-  stream_->Seek(windowStart_, soBeginning);
-  const size_t put = stream_->Write(buffer_.data(), windowLength_);
+  const size_t put = StreamWrite(windowStart_, buffer_.data(), windowLength_);
   // The window stays marked as changed, so a later attempt can still write it.
   if (put != windowLength_) throw EDLXStreamWriteError();
   changed_ = false;
@@ -102,6 +102,24 @@ void TDLXBufferedStream::Flush() {
   WriteBack();
 }
 
+// The underlying stream's position is tracked so that sequential access costs no seek call.
+size_t TDLXBufferedStream::StreamRead(int64_t position, void* buffer, size_t count) {
+  if (streamPosition_ != position) streamPosition_ = stream_->Seek(position, soBeginning);
+  // Unknown until the call has returned, in case it raises.
+  streamPosition_ = -1;
+  const size_t got = stream_->Read(buffer, count);
+  streamPosition_ = position + static_cast<int64_t>(got);
+  return got;
+}
+
+size_t TDLXBufferedStream::StreamWrite(int64_t position, const void* buffer, size_t count) {
+  if (streamPosition_ != position) streamPosition_ = stream_->Seek(position, soBeginning);
+  streamPosition_ = -1;
+  const size_t put = stream_->Write(buffer, count);
+  streamPosition_ = position + static_cast<int64_t>(put);
+  return put;
+}
+
 void TDLXBufferedStream::MoveWindow(int64_t position) {
   WriteBack();
   windowStart_ = position;
@@ -110,8 +128,7 @@ void TDLXBufferedStream::MoveWindow(int64_t position) {
 
 void TDLXBufferedStream::LoadWindow(int64_t position) {
   MoveWindow(position);
-  stream_->Seek(position, soBeginning);
-  windowLength_ = stream_->Read(buffer_.data(), buffer_.size());
+  windowLength_ = StreamRead(position, buffer_.data(), buffer_.size());
 }
 
 size_t TDLXBufferedStream::Read(void* buffer, size_t count) {
@@ -131,11 +148,12 @@ size_t TDLXBufferedStream::Read(void* buffer, size_t count) {
       continue;
     }
     if (want >= buffer_.size()) {
-      // A read of at least a whole buffer gains nothing from the window: it goes straight to
-      // the stream, after a changed window is written back so the stream holds the latest data.
+      // A read of at least a whole buffer gains nothing from the window: it goes straight to the
+      // stream, after a changed window is written back so that the stream holds the latest data.
+      // (Smaller reads do better through the window: one large system read and a copy from a
+      // cache-warm buffer cost less than several smaller system reads.)
       WriteBack();
-      stream_->Seek(position_, soBeginning);
-      const size_t got = stream_->Read(out + done, want);
+      const size_t got = StreamRead(position_, out + done, want);
       done += got;
       position_ += static_cast<int64_t>(got);
       if (got < want) break;
@@ -159,9 +177,8 @@ size_t TDLXBufferedStream::Write(const void* buffer, size_t count) {
     if (!inWindow) {
       if (count - done >= capacity) {
         WriteBack();
-        stream_->Seek(position_, soBeginning);
         const size_t want = count - done;
-        const size_t put = stream_->Write(in + done, want);
+        const size_t put = StreamWrite(position_, in + done, want);
         // The window may now hold outdated bytes: start an empty one after the written data.
         position_ += static_cast<int64_t>(put);
         done += put;
@@ -200,6 +217,7 @@ void TDLXBufferedStream::SetSize(int64_t size) {
   if (size < 0) throw EDLXArgumentOutOfRange();
   WriteBack();
   stream_->SetSize(size);
+  streamPosition_ = stream_->GetPosition();
   streamSize_ = size;
   if (windowStart_ > size) {
     windowStart_ = size;

@@ -86,6 +86,8 @@ class TDLXBufferedStream : public TDLXStream {
   // Drops the window after writing it back, placing an empty one at position.
   void MoveWindow(int64_t position);
   void LoadWindow(int64_t position);
+  size_t StreamRead(int64_t position, void* buffer, size_t count);
+  size_t StreamWrite(int64_t position, const void* buffer, size_t count);
 
   TDLXStream* stream_;
   bool ownsStream_;
@@ -94,7 +96,8 @@ class TDLXBufferedStream : public TDLXStream {
   size_t windowLength_ = 0;  // bytes of the window that hold data
   bool changed_ = false;
   int64_t position_ = 0;
-  int64_t streamSize_ = 0;  // the underlying stream's size, kept up to date by this object
+  int64_t streamSize_ = 0;       // the underlying stream's size, kept up to date by this object
+  int64_t streamPosition_ = -1;  // the underlying stream's position, -1 when unknown
 };
 
 // A buffered stream over a file it opens itself, with the default 256 KiB buffer.
