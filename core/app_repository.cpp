@@ -1,0 +1,119 @@
+#include "core/app_repository.h"
+
+#include <windows.h>
+
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/win/handles.h"
+
+using dlx::String;
+
+namespace {
+
+const char16_t kUninstallKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+String WithoutBlanks(const String& text) {
+  String result;
+  result.reserve(text.size());
+  for (char16_t c : text)
+    if (c != u' ') result += c;
+  return result;
+}
+
+// A name that would reach another key than its own (the uninstall list itself, or a key of
+// another product) is refused: a backslash separates key names.
+bool UsableName(const String& name) {
+  return !WithoutBlanks(name).empty() && name.find(u'\\') == String::npos;
+}
+
+String LocalDate() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  wchar_t text[16];
+  swprintf(text, 16, L"%04u%02u%02u", static_cast<unsigned>(now.wYear), static_cast<unsigned>(now.wMonth),
+           static_cast<unsigned>(now.wDay));
+  return dlx::FromW(text);
+}
+
+bool DeleteKey(const String& name) {
+  const String path = TInstallerApplicationRepository::KeyPath(name);
+  if (!dlx::TRegistryKey::KeyExists(HKEY_LOCAL_MACHINE, path)) return false;
+  const bool deleted = dlx::TRegistryKey::DeleteTree(HKEY_LOCAL_MACHINE, path);
+  dlx::Log((deleted ? u"Registry: deleted HKLM\\" : u"Registry: cannot delete HKLM\\") + path);
+  return deleted;
+}
+
+}  // namespace
+
+String TInstallerApplicationRepository::KeyPath(const String& name) {
+  return kUninstallKey + name;
+}
+
+bool TInstallerApplicationRepository::Register(const String& name, const String& uninstallerPath,
+                                               const String& homePage, const String& publisher,
+                                               const String& version) {
+  if (!UsableName(name)) return false;
+  const String path = KeyPath(name);
+  dlx::TRegistryKey key;
+  if (!key.Open(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE) &&
+      !key.Create(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS)) {
+    dlx::Log(u"Registry: cannot open or create HKLM\\" + path + u" (" +
+             dlx::IntToStr(static_cast<int64_t>(GetLastError())) + u")");
+    return false;
+  }
+  bool ok = true;
+  auto writeDword = [&](const String& value, uint32_t data) {
+    const bool written = key.WriteDword(value, data);
+    ok = ok && written;
+    dlx::Log(u"Registry: " + path + u" \"" + value + u"\" = " + dlx::IntToStr(data) + u" (REG_DWORD)" +
+             (written ? u"" : u" failed"));
+  };
+  auto writeString = [&](const String& value, const String& data) {
+    const bool written = key.WriteString(value, data);
+    ok = ok && written;
+    dlx::Log(u"Registry: " + path + u" \"" + value + u"\" = \"" + data + u"\" (REG_SZ)" +
+             (written ? u"" : u" failed"));
+  };
+  writeDword(u"NoModify", 1);
+  writeDword(u"NoRepair", 1);
+  writeString(u"DisplayIcon", uninstallerPath);
+  writeString(u"DisplayName", name);
+  writeString(u"DisplayVersion", version);
+  writeString(u"InstallDate", LocalDate());
+  writeString(u"InstallPath", dlx::ExtractFilePath(uninstallerPath));
+  writeString(u"Publisher", publisher);
+  writeString(u"UninstallString", uninstallerPath);
+  writeString(u"URLInfoAbout", homePage);
+  return ok;
+}
+
+bool TInstallerApplicationRepository::Unregister(const String& name) {
+  if (!UsableName(name)) return false;
+  bool deleted = DeleteKey(name);
+  const String compact = WithoutBlanks(name);
+  if (compact != name) deleted = DeleteKey(compact) || deleted;
+  return deleted;
+}
+
+bool TInstallerApplicationRepository::GetInstallPath(const String& name, String& folder) {
+  folder.clear();
+  if (!UsableName(name)) return false;
+  try {
+    dlx::TRegistryKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, KeyPath(name), KEY_READ)) return false;
+    String value;
+    key.ReadString(u"InstallPath", value);
+    folder = dlx::IncludeTrailingPathDelimiter(value);
+    if (!dlx::DirectoryExists(folder)) {
+      key.ReadString(u"UninstallString", value);
+      folder = dlx::ExtractFilePath(value);
+    }
+    if (!dlx::DirectoryExists(folder)) {
+      key.ReadString(u"DisplayIcon", value);
+      folder = dlx::ExtractFilePath(value);
+    }
+    return !folder.empty() && dlx::DirectoryExists(folder);
+  } catch (...) {
+    return false;
+  }
+}

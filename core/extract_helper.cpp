@@ -1,0 +1,151 @@
+#include "core/extract_helper.h"
+
+#include <vector>
+
+#include "core/errors.h"
+#include "core/installer.h"
+#include "core/package/hashes.h"
+#include "core/resources.h"
+#include "core/script/install_script.h"
+#include "lib/file_stream.h"
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/platform/fs.h"
+#include "lib/platform/text.h"
+#include "lib/win/system.h"
+#include "lib/win/thread.h"
+
+using dlx::String;
+
+namespace {
+
+constexpr size_t kCopyBufferSize = 1048576;
+
+// Everything up to and including the last ':', '\' or '/'.
+String FolderPart(const String& path) {
+  const size_t at = path.find_last_of(u":\\/");
+  return at == String::npos ? String() : path.substr(0, at + 1);
+}
+
+String HashText(const dlx::TDLXHashValue& value) {
+  const String* text = std::get_if<String>(&value);
+  return text ? *text : String();
+}
+
+// The MD5 of the file, or empty when it cannot be read (a file opened by its user without
+// sharing reads is such a case).
+String FileMD5(const String& path) {
+  try {
+    const auto& md5 = dlx::TDLXHashMD5::Class();
+    dlx::TDLXHashState state;
+    md5.Initialize(state);
+    md5.UpdateFromFile(state, path);
+    return HashText(md5.Finalize(state));
+  } catch (const dlx::EDLXException& e) {
+    dlx::Log(u"Cannot read \"" + path + u"\" to compare it: " + e.Message());
+    return String();
+  }
+}
+
+String StreamMD5(dlx::TDLXStream& stream) {
+  const auto& md5 = dlx::TDLXHashMD5::Class();
+  dlx::TDLXHashState state;
+  md5.Initialize(state);
+  stream.SetPosition(0);
+  md5.UpdateFromStream(state, stream);
+  return HashText(md5.Finalize(state));
+}
+
+std::unique_ptr<dlx::TDLXStream> TryCreate(const String& path) {
+  try {
+    return std::make_unique<dlx::TDLXBufferedFileStream>(path, dlx::fmCreateTarget);
+  } catch (const dlx::EDLXException&) {
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+String TInstallerExtractHelper::FormatCommonText(const String& key,
+                                                 std::initializer_list<dlx::StringView> args) {
+  return FormatText(Installer->Resources().GetString(u"Common", key), args);
+}
+
+void TInstallerExtractHelper::ForceFolder(const String& folder) {
+  if (folder.empty() || !dlx::ForceDirectories(folder)) {
+    const String message = FormatCommonText(u"E3", {folder});
+    dlx::Log(u"Cannot create folder \"" + folder + u"\"");
+    throw EInstallerInstallError(message);
+  }
+}
+
+void TInstallerExtractHelper::Extract(const TInstallerScriptFile& entry) {
+  TInstallerResources& resources = Installer->Resources();
+  const String target = resources.ExpandPath(entry.Name);
+  ForceFolder(FolderPart(target));
+  std::unique_ptr<dlx::TDLXMemoryStream> source = resources.GetFile(entry.GetSourceName());
+  std::unique_ptr<dlx::TDLXStream> file;
+  if (!CreateTargetStream(target, *source, file)) return;
+  source->SetPosition(0);
+  std::vector<uint8_t> buffer(kCopyBufferSize);
+  for (;;) {
+    const size_t count = source->Read(buffer.data(), buffer.size());
+    if (count == 0) break;
+    file->WriteBuffer(buffer.data(), count);
+  }
+  // The buffered stream cannot report a failed write-back from its destructor: flush first, so a
+  // full disk ends the run instead of leaving a short file behind silently.
+  static_cast<dlx::TDLXBufferedStream&>(*file).Flush();
+  file.reset();
+  dlx::Log(u"Written \"" + target + u"\" (" + dlx::IntToStr(source->Size()) + u" bytes)");
+}
+
+bool TInstallerExtractHelper::CreateTargetStream(const String& path, dlx::TDLXStream& source,
+                                                 std::unique_ptr<dlx::TDLXStream>& target) {
+  target = TryCreate(path);
+  if (target) return true;
+  const DWORD createError = dlx::platform::LastError();
+
+  const String existing = FileMD5(path);
+  if (!existing.empty() && dlx::SameText(existing, StreamMD5(source))) {
+    dlx::Log(u"Skipped \"" + path + u"\": in use and identical");
+    return false;
+  }
+  const String backup = path + u".bak";
+  if (dlx::MoveFile(path, backup))
+    dlx::Log(u"Renamed \"" + path + u"\" to \"" + backup + u"\": in use (" +
+             dlx::IntToStr(static_cast<int64_t>(createError)) + u")");
+  else
+    dlx::Log(u"Cannot rename \"" + path + u"\" to \"" + backup + u"\" (" +
+             dlx::platform::ErrorMessage(dlx::platform::LastError()) + u")");
+
+  for (;;) {
+    target = TryCreate(path);
+    if (target) return true;
+    const int answer = AskLockedFile(path);
+    if (answer == qaRetry) {
+      dlx::Log(u"Locked file \"" + path + u"\": retry");
+      continue;
+    }
+    if (answer == qaAbort) {
+      dlx::Log(u"Locked file \"" + path + u"\": abort");
+      throw EInstallerInstallError(FormatCommonText(u"E1", {path}));
+    }
+    dlx::Log(u"Skipped \"" + path + u"\": in use, kept by the user");
+    return false;
+  }
+}
+
+int TInstallerExtractHelper::AskLockedFile(const String& path) {
+  const String text = FormatCommonText(u"QM2", {path});
+  int answer = qaAbort;
+  dlx::TDLXThread::Synchronize([&] {
+    if (OnLockedFileQuestion) {
+      answer = OnLockedFileQuestion(text);
+      return;
+    }
+    const String caption = Installer->Resources().GetString(u"Common", u"Caption");
+    answer = dlx::ShowErrorBox(nullptr, text, caption, MB_ABORTRETRYIGNORE | MB_ICONWARNING | MB_DEFBUTTON2);
+  });
+  return answer;
+}

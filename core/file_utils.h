@@ -1,0 +1,21 @@
+// File and process helpers of the engine, shared by the actions: deleting a file that may be in
+// use, and starting a helper program and waiting for it.
+#pragma once
+
+#include <cstdint>
+
+#include "lib/dlx_string.h"
+#include "lib/exceptions.h"
+
+// Deletes the file when it exists (read-only or not). A file in use is moved out of the way into
+// the temporary folder under a fresh "delete..." name and scheduled for deletion at the next
+// restart, so that its name is free at once. Never raises; what happened goes to the log.
+void DeleteFileOrSchedule(const dlx::String& path);
+
+// Starts the command line as a new process (visible, handles inherited), waits up to five seconds
+// for it to be ready for input and, unless that wait timed out, until it ends. False when the
+// process could not be started. A wait on the main thread keeps delivering sent messages.
+bool ExecuteAndWait(const dlx::String& commandLine);
+
+// The error of a failed copy or move: "System Error.  Code: <code>.\r\n<system text><source> -> <target>".
+dlx::EDLXOSError OSErrorWithPaths(uint32_t code, const dlx::String& source, const dlx::String& target);

@@ -1,0 +1,77 @@
+#include "core/uninstall_info.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "core/action.h"
+#include "core/app_repository.h"
+#include "core/file_utils.h"
+#include "core/installer.h"
+#include "core/package/package.h"
+#include "core/product_info.h"
+#include "core/resources.h"
+#include "core/script/install_script.h"
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/platform/fs.h"
+#include "lib/platform/text.h"
+
+using dlx::String;
+
+namespace {
+
+bool StartsWithText(const String& text, const String& prefix) {
+  return !prefix.empty() && text.size() >= prefix.size() &&
+         dlx::SameText(dlx::StringView(text).substr(0, prefix.size()), prefix);
+}
+
+}  // namespace
+
+void AddUninstallLogEntry(dlx::TDLXIniFile& log, const String& text) {
+  String path = Installer->Resources().ExpandPath(text);
+  const int index = log.ReadInteger(kUninstallSection, u"Count", 0);
+  const String& dest = Installer->DestPath();
+  if (StartsWithText(path, dest)) path.erase(0, dest.size());
+  log.WriteString(kUninstallSection, dlx::IntToStr(index), path);
+  log.WriteInteger(kUninstallSection, u"Count", index + 1);
+}
+
+void TInstallerAction::WriteUninstallInfo(const String& folder,
+                                          const std::vector<TInstallerScriptFile*>& entries) {
+  const String uninstaller = folder + kUninstallExeName;
+  const String data = folder + kUninstallDataName;
+
+  const String running = dlx::GetExeName();
+  if (!dlx::CopyFile(running, uninstaller, false)) {
+    const uint32_t code = dlx::platform::LastError();
+    dlx::Log(u"Cannot copy \"" + running + u"\" to \"" + uninstaller + u"\"");
+    throw OSErrorWithPaths(code, running, uninstaller);
+  }
+  dlx::Log(u"Written \"" + uninstaller + u"\" (copy of \"" + running + u"\")");
+
+  dlx::TDLXIniFile log;
+  log.Assign(Settings());
+  log.EraseSection(kUninstallSection);
+  for (const TInstallerScriptFile* entry : entries) AddUninstallLogEntry(log, entry->Name);
+  AddUninstallLogEntry(log, data);
+  AddUninstallLogEntry(log, uninstaller);
+
+  dlx::TDLXMemoryStream text;
+  log.SaveToStream(text);
+  text.SetPosition(0);
+  dlx::TSetupPackageBuilder package(dlx::SetupPackageKey);
+  package.Add(text, kUninstallLogName);
+  package.SaveToFile(data, dlx::UninstallDataLevel);
+  dlx::Log(u"Written \"" + data + u"\" (" + dlx::IntToStr(log.ReadInteger(kUninstallSection, u"Count", 0)) +
+           u" log entries)");
+
+  if (Installer->HasOption(ioPortable)) {
+    dlx::Log(u"Portable installation: not registered in the list of installed programs");
+    return;
+  }
+  TInstallerProductInfo& info = ProductInfo();
+  if (!TInstallerApplicationRepository::Register(info.GetName(), uninstaller, info.GetHomePage(),
+                                                 info.GetPublisher(), info.GetVersionNo()))
+    dlx::Log(u"Registration in the list of installed programs failed (installation goes on)");
+}
