@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Install benchmark under Wine: a silent installation of a large generated product (about 100 MiB
+# in about 2,000 files) against "ipk5.exe extract" of the same PRODUCT package into the same kind
+# of folder, alternating, in the same run. Prints the times and the ratio; fails when the
+# installation takes more than 1.3 times as long as the plain extraction.
+#
+#   bench/install_bench.sh [BUILD_FOLDER] [ROUNDS]
+#
+# BUILD_FOLDER (default build/bench-win64) is configured with the win64 preset and with this
+# generated product as its custom setup (ZUVA_CUSTOM_MATERIAL / ZUVA_CUSTOM_PRODUCT).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/bench-win64}
+rounds=${2:-3}
+limit=1.3
+data=$PWD/$build/install-bench
+mkdir -p "$data"
+
+# ---- the product and its install script
+python3 - "$data" <<'EOF'
+import hashlib, os, random, shutil, sys
+
+data = sys.argv[1]
+product = os.path.join(data, "product")
+material = os.path.join(data, "material")
+stamp = os.path.join(data, "generated")
+FILES, FOLDERS, TOTAL = 2000, 20, 100 * 1024 * 1024
+if os.path.exists(stamp):
+    sys.exit(0)
+shutil.rmtree(product, ignore_errors=True)
+shutil.rmtree(material, ignore_errors=True)
+os.makedirs(material)
+rng = random.Random(2026)
+# Sizes from 1 KiB up, scaled so that they add up to the total.
+weights = [rng.uniform(0.02, 1.98) for _ in range(FILES)]
+scale = TOTAL / sum(weights)
+entries = []
+for i, weight in enumerate(weights):
+    folder = "Media%02d" % (i % FOLDERS)
+    name = "%s\\track%04d.dat" % (folder, i)
+    size = max(1024, int(weight * scale))
+    path = os.path.join(product, folder, "track%04d.dat" % i)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    # Half incompressible, half text, like real media-library data.
+    noise = hashlib.shake_256(b"bench-%d" % i).digest(size // 2)
+    text = (b"track=%08d|artist=Bench|title=Generated|rating=%d\r\n" % (i, i % 6)) * (size // 96 + 1)
+    with open(path, "wb") as out:
+        out.write((noise + text)[:size])
+    entries.append(name)
+with open(os.path.join(material, "Install.xml"), "w", encoding="utf-8", newline="\r\n") as out:
+    out.write('<?xml version="1.0" encoding="utf-8"?>\n<installer>\n <setup/>\n <product>\n  <Settings>\n')
+    for key, value in [("ProductName", "ZUVA Bench"), ("Publisher", "ZUVA Software"),
+                       ("ProductVersion", "5.05"), ("ProductVersionId", "5050"),
+                       ("ProductVersionNo", "5.05.0.1"), ("BuildDate", "2026.12.01")]:
+        out.write('   <Setting name="%s" value="%s"/>\n' % (key, value))
+    out.write("  </Settings>\n  <Components>\n")
+    for name in entries:
+        out.write('   <File name="$DEST\\%s">%s</File>\n' % (name, name))
+    out.write("  </Components>\n </product>\n</installer>\n")
+open(stamp, "w").close()
+EOF
+cp setup/*.lng "$data/material/"
+
+# ---- the setup and the Windows package tool
+[ -f "$build/CMakeCache.txt" ] || cmake --preset win64 -B "$build" >/dev/null
+cmake -B "$build" -DZUVA_CUSTOM_MATERIAL="$data/material" -DZUVA_CUSTOM_PRODUCT="$data/product" \
+  -DZUVA_CUSTOM_NAME=BenchSetup >/dev/null
+cmake --build "$build" -j2 --target zuva_custom_setup ipk5 >/dev/null
+setup_exe=$PWD/$build/setup/BenchSetup.exe
+ipk5_exe=$PWD/$build/tools/ipk5/ipk5.exe
+package=$PWD/$build/setup/zuva_custom_setup.packages/PRODUCT.ipk5
+
+export WINEPREFIX=$data/wineprefix
+wine_run=$PWD/cmake/wine-run.sh
+"$wine_run" cmd /c exit >/dev/null 2>&1 || true
+drive=$WINEPREFIX/drive_c
+
+seconds() { date +%s.%N; }
+elapsed() { echo "$2 - $1" | bc; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+installs=()
+extracts=()
+for round in $(seq 1 "$rounds"); do
+  rm -rf "$drive/bench-extract" "$drive/bench-install"
+  start=$(seconds)
+  "$wine_run" "$ipk5_exe" extract "Z:$package" -o 'C:\bench-extract' >/dev/null 2>&1
+  extracts+=("$(elapsed "$start" "$(seconds)")")
+  start=$(seconds)
+  "$wine_run" "$setup_exe" '/AUTO=C:\bench-install' /SILENT /SUPPRESSMSGBOXES >/dev/null 2>&1
+  code=$?
+  installs+=("$(elapsed "$start" "$(seconds)")")
+  [ $code -eq 0 ] || { echo "the silent installation failed with exit code $code" >&2; exit 1; }
+  echo "round $round: extract ${extracts[-1]} s, install ${installs[-1]} s"
+done
+files=$(find "$drive/bench-install" -type f | wc -l)
+bytes=$(du -sb "$drive/bench-install" | cut -f1)
+"$wine_run" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZUVA Bench' /f >/dev/null 2>&1 || true
+rm -rf "$drive/bench-extract" "$drive/bench-install"
+
+extract=$(median "${extracts[@]}")
+install=$(median "${installs[@]}")
+ratio=$(echo "scale=3; $install / $extract" | bc)
+echo "installed: $files files, $bytes bytes; package $(stat -c %s "$package") bytes"
+echo "median of $rounds: ipk5.exe extract $extract s, silent install $install s, ratio $ratio (limit $limit)"
+[ "$(echo "$ratio <= $limit" | bc)" -eq 1 ]

@@ -1,0 +1,175 @@
+# Building a setup executable: an installer-material folder and a product folder become the
+# SETUP and PRODUCT packages (packed by the host's ipk5) and are linked into the executable as
+# RT_RCDATA resources, together with the application manifest.
+#
+#   zuva_add_setup_executable(<target>
+#     MATERIAL <folder>              installer material: Install.xml, *.lng, pictures, licenses...
+#     [EXCLUDE <name>...]            file names of the material folder that are not material
+#     [MATERIAL_FILES <file>...]     further SETUP entries (built programs), by their file names
+#     PRODUCT <folder>               exactly the PRODUCT entries, under their entry names
+#     [OUTPUT_NAME <name>]           the executable's name (default: the target's)
+#     [DEPENDS <target>...]          targets that fill the folders or build the extra files
+#     [LEVEL <0-9>])                 LZMA level of both packages (default 5)
+#
+# The packages are rebuilt only when a file in the folders is added, removed, resized or touched.
+# The host ipk5 comes from ZUVA_HOST_IPK5 when set, from this build when it is the host's, and
+# otherwise from a host build of the tool that this build configures in <build>/host-tools.
+#
+# The same file run as a script (cmake -P) packs one folder; the function uses it that way.
+
+if(CMAKE_SCRIPT_MODE_FILE)
+  cmake_minimum_required(VERSION 3.25)
+  # ---- script mode: -DIPK5= -DFOLDER= -DOUTPUT= -DLISTING= -DSTAGE= -DLEVEL= -DEXCLUDE=a|b
+  #      -DEXTRA=/path/x|/path/y
+  string(REPLACE "|" ";" exclude "${EXCLUDE}")
+  string(REPLACE "|" ";" extra "${EXTRA}")
+  file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE "${FOLDER}" "${FOLDER}/*")
+  list(SORT found)
+  set(inputs)
+  foreach(name IN LISTS found)
+    if(NOT name IN_LIST exclude)
+      list(APPEND inputs "${FOLDER}/${name}")
+    endif()
+  endforeach()
+  foreach(file IN LISTS extra)
+    if(NOT EXISTS "${file}")
+      message(FATAL_ERROR "Package entry file missing: ${file}")
+    endif()
+    list(APPEND inputs "${file}")
+  endforeach()
+  if(NOT inputs)
+    message(FATAL_ERROR "Nothing to pack in ${FOLDER}")
+  endif()
+
+  # What the package is made of: names, sizes and times. Equal to the last one: nothing to do.
+  set(listing "level ${LEVEL}\n")
+  foreach(file IN LISTS inputs)
+    file(SIZE "${file}" size)
+    file(TIMESTAMP "${file}" time "%Y%m%d%H%M%S" UTC)
+    string(APPEND listing "${file}\t${size}\t${time}\n")
+  endforeach()
+  if(EXISTS "${OUTPUT}" AND EXISTS "${LISTING}")
+    file(READ "${LISTING}" previous)
+    if(previous STREQUAL listing)
+      return()
+    endif()
+  endif()
+
+  if(exclude OR extra)
+    # Only the chosen files: they are gathered in a folder of their own first.
+    file(REMOVE_RECURSE "${STAGE}")
+    foreach(name IN LISTS found)
+      if(NOT name IN_LIST exclude)
+        get_filename_component(sub "${name}" DIRECTORY)
+        file(COPY "${FOLDER}/${name}" DESTINATION "${STAGE}/${sub}")
+      endif()
+    endforeach()
+    foreach(file IN LISTS extra)
+      file(COPY "${file}" DESTINATION "${STAGE}")
+    endforeach()
+    set(source "${STAGE}")
+  else()
+    set(source "${FOLDER}")
+  endif()
+  execute_process(COMMAND "${IPK5}" pack -o "${OUTPUT}" -l ${LEVEL} -C "${source}" . RESULT_VARIABLE result
+                  OUTPUT_QUIET)
+  if(NOT result EQUAL 0)
+    file(REMOVE "${LISTING}")
+    message(FATAL_ERROR "ipk5 pack failed (${result}) for ${FOLDER}")
+  endif()
+  file(WRITE "${LISTING}" "${listing}")
+  return()
+endif()
+
+set(ZUVA_SETUP_EXECUTABLE_SCRIPT ${CMAKE_CURRENT_LIST_FILE})
+set(ZUVA_SETUP_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/../setup)
+get_filename_component(ZUVA_SETUP_SOURCE_DIR ${ZUVA_SETUP_SOURCE_DIR} ABSOLUTE)
+set(ZUVA_HOST_IPK5 "" CACHE FILEPATH "The host's ipk5 that packs setup packages (empty: build it)")
+
+# Sets <var> to the host ipk5's path and <var>_TARGET to a target that provides it (or empty).
+function(zuva_host_ipk5 var)
+  if(ZUVA_HOST_IPK5)
+    set(${var} ${ZUVA_HOST_IPK5} PARENT_SCOPE)
+    set(${var}_TARGET "" PARENT_SCOPE)
+  elseif(NOT CMAKE_CROSSCOMPILING AND TARGET ipk5)
+    set(${var} $<TARGET_FILE:ipk5> PARENT_SCOPE)
+    set(${var}_TARGET ipk5 PARENT_SCOPE)
+  else()
+    set(host_dir ${CMAKE_BINARY_DIR}/host-tools)
+    if(NOT TARGET zuva_host_tools)
+      include(ExternalProject)
+      # A host configure of this same source tree; only the package tool is built.
+      ExternalProject_Add(
+        zuva_host_tools
+        SOURCE_DIR ${PROJECT_SOURCE_DIR}
+        BINARY_DIR ${host_dir}
+        CMAKE_GENERATOR Ninja
+        CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
+        BUILD_COMMAND ${CMAKE_COMMAND} --build ${host_dir} --target ipk5 -- -j2
+        INSTALL_COMMAND ""
+        BUILD_ALWAYS ON
+        BUILD_BYPRODUCTS ${host_dir}/tools/ipk5/ipk5)
+    endif()
+    set(${var} ${host_dir}/tools/ipk5/ipk5 PARENT_SCOPE)
+    set(${var}_TARGET zuva_host_tools PARENT_SCOPE)
+  endif()
+endfunction()
+
+function(zuva_add_setup_executable target)
+  cmake_parse_arguments(ARG "" "MATERIAL;PRODUCT;OUTPUT_NAME;LEVEL" "EXCLUDE;MATERIAL_FILES;DEPENDS" ${ARGN})
+  if(NOT ARG_MATERIAL OR NOT ARG_PRODUCT)
+    message(FATAL_ERROR "zuva_add_setup_executable(${target}): MATERIAL and PRODUCT are required")
+  endif()
+  if(NOT ARG_OUTPUT_NAME)
+    set(ARG_OUTPUT_NAME ${target})
+  endif()
+  if(NOT ARG_LEVEL)
+    set(ARG_LEVEL 5)
+  endif()
+  zuva_host_ipk5(ipk5)
+
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}.packages)
+  file(MAKE_DIRECTORY ${dir})
+  set(setup_package ${dir}/SETUP.ipk5)
+  set(product_package ${dir}/PRODUCT.ipk5)
+  string(JOIN "|" exclude ${ARG_EXCLUDE})
+  string(JOIN "|" extra ${ARG_MATERIAL_FILES})
+
+  # Runs on every build, but rewrites a package only when its files changed; Ninja then sees the
+  # package unchanged and links nothing anew.
+  add_custom_target(
+    ${target}_packages
+    COMMAND
+      ${CMAKE_COMMAND} -DIPK5=${ipk5} -DFOLDER=${ARG_MATERIAL} -DOUTPUT=${setup_package}
+      -DLISTING=${dir}/SETUP.listing -DSTAGE=${dir}/SETUP.stage -DLEVEL=${ARG_LEVEL} "-DEXCLUDE=${exclude}"
+      "-DEXTRA=${extra}" -P ${ZUVA_SETUP_EXECUTABLE_SCRIPT}
+    COMMAND
+      ${CMAKE_COMMAND} -DIPK5=${ipk5} -DFOLDER=${ARG_PRODUCT} -DOUTPUT=${product_package}
+      -DLISTING=${dir}/PRODUCT.listing -DSTAGE=${dir}/PRODUCT.stage -DLEVEL=${ARG_LEVEL} -P
+      ${ZUVA_SETUP_EXECUTABLE_SCRIPT}
+    BYPRODUCTS ${setup_package} ${product_package}
+    COMMENT "Packing the SETUP and PRODUCT packages of ${ARG_OUTPUT_NAME}"
+    VERBATIM)
+  if(ipk5_TARGET)
+    add_dependencies(${target}_packages ${ipk5_TARGET})
+  endif()
+  if(ARG_DEPENDS)
+    add_dependencies(${target}_packages ${ARG_DEPENDS})
+  endif()
+
+  set(ZUVA_SETUP_MANIFEST ${ZUVA_SETUP_SOURCE_DIR}/manifest.xml)
+  set(ZUVA_SETUP_PACKAGE ${setup_package})
+  set(ZUVA_PRODUCT_PACKAGE ${product_package})
+  set(rc ${dir}/resources.rc)
+  configure_file(${ZUVA_SETUP_SOURCE_DIR}/resources.rc ${rc} @ONLY)
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
+                                               "${setup_package};${product_package};${ZUVA_SETUP_MANIFEST}")
+
+  add_executable(${target} WIN32 ${ZUVA_SETUP_SOURCE_DIR}/main.cpp ${rc})
+  add_dependencies(${target} ${target}_packages)
+  target_link_libraries(${target} PRIVATE zuva_core)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  # wWinMain: the command line arrives as UTF-16.
+  target_link_options(${target} PRIVATE -municode)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+endfunction()

@@ -1,0 +1,345 @@
+#include "core/entry.h"
+
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <sddl.h>
+// clang-format on
+
+#include <vector>
+
+#include "core/elevation.h"
+#include "core/errors.h"
+#include "core/installer.h"
+#include "core/product_info.h"
+#include "core/resources.h"
+#include "core/spawn_service.h"
+#include "lib/command_line.h"
+#include "lib/exceptions.h"
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/platform/fs.h"
+#include "lib/platform/text.h"
+#include "lib/win/handles.h"
+#include "lib/win/system.h"
+
+using dlx::String;
+using dlx::TDLXCommandLineProcessor;
+
+namespace {
+
+const char16_t kCaption[] = u"Setup";
+
+// Each program run gets its own prefix, so the names are easy to recognise in the temporary
+// folder and never collide with another product's.
+const char16_t kPrivateFolderPrefix[] = u"ZUVA-";
+
+String ModeText(TInstaller& installer) {
+  return installer.Mode() == imInstall ? u"install" : u"uninstall";
+}
+
+String HexText(uint64_t value, int digits) {
+  static const char16_t kDigits[] = u"0123456789ABCDEF";
+  String text(static_cast<size_t>(digits), u'0');
+  for (int i = digits - 1; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = kDigits[value & 15];
+  return text;
+}
+
+// The system's random generator (RtlGenRandom), exported by advapi32 under this name.
+extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);
+
+// A name nobody can predict, so that no other process can prepare a folder under it.
+String UniqueFolderName() {
+  uint64_t random[2] = {};
+  if (!SystemFunction036(random, sizeof random)) {
+    random[0] = GetCurrentProcessId();
+    random[1] = GetTickCount64();
+  }
+  return kPrivateFolderPrefix + HexText(random[0], 16) + HexText(random[1], 16);
+}
+
+}  // namespace
+
+String PrivateFolderSecurityText() {
+  String user;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    dlx::TScopedHandle owner(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size ? size : 1);
+    if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+      wchar_t* text = nullptr;
+      if (ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        user = dlx::FromW(text);
+        LocalFree(text);
+      }
+    }
+  }
+  String sddl = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+  if (!user.empty()) sddl += u"(A;OICI;FA;;;" + user + u")";
+  return sddl;
+}
+
+namespace {
+
+void ScheduleDeleteAtReboot(const String& path) {
+  // Best effort: only an administrator may schedule, and the files are harmless leftovers.
+  if (!MoveFileExW(dlx::W(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+    dlx::Log(u"Cannot schedule \"" + path + u"\" for deletion at restart (" + dlx::IntToStr(GetLastError()) +
+             u")");
+}
+
+String FolderOf(const String& path) {
+  return dlx::IncludeTrailingPathDelimiter(dlx::ExtractFilePath(path));
+}
+
+String ReadTempFolder() {
+  return dlx::IncludeTrailingPathDelimiter(dlx::GetTempPath());
+}
+
+void ShellStart(const String& file, const String& parameters, const String& directory) {
+  dlx::Log(u"Starting \"" + file + u"\" " + parameters);
+  const HINSTANCE result =
+      ShellExecuteW(nullptr, L"open", dlx::W(file), dlx::W(parameters), dlx::W(directory), SW_SHOW);
+  if (reinterpret_cast<INT_PTR>(result) <= 32)
+    dlx::Log(u"Cannot start \"" + file + u"\": shell error " +
+             dlx::IntToStr(static_cast<int64_t>(reinterpret_cast<INT_PTR>(result))));
+}
+
+// Restores process-wide switches the entry changed, so that the entry can run more than once in
+// one process (tests) and leaves nothing behind.
+struct TEntryScope {
+  bool suppressedBefore = dlx::MessageBoxesSuppressed();
+  bool logOpened = false;
+  ~TEntryScope() {
+    TInstallerSpawnService::Finalize();
+    dlx::SetSuppressMessageBoxes(suppressedBefore);
+    if (logOpened) dlx::TDLXLog::Close();
+  }
+};
+
+int ReportFailure(const String& message, const TEntryEnvironment& environment) {
+  dlx::Log(u"Start-up failed: " + message);
+  environment.ShowMessage(message, MB_ICONERROR);
+  return InstallerExitFailed;
+}
+
+int RunInstaller(const String& args, const TEntryEnvironment& environment) {
+  if (!ProductInfoClass) throw EInstallerGeneralError(u"ProductInfoClass is nil");
+
+  if (environment.IsWinVistaOrLater()) {
+    if (InitializeSpawnServiceFromArgs(args)) {
+      // The elevated half of a relaunch: the partner waits for this process.
+    } else if (!environment.IsUserAnAdmin()) {
+      dlx::Log(u"Mode: elevation stub");
+      return environment.RelaunchElevated(args);
+    }
+  }
+  if (!environment.IsUserAnAdmin())
+    throw EInstallerNoAdminRightsError(u"Administrator rights are required to process this operation.");
+
+  std::unique_ptr<TInstaller> installer = environment.CreateInstaller(args);
+  if (installer->Mode() == imUninstall) {
+    String path;
+    if (TDLXCommandLineProcessor::FindSwitch(args, u"PATH", path) && !path.empty() &&
+        dlx::DirectoryExists(path)) {
+      installer->SetDestPath(path);
+    } else {
+      const String temp = environment.TempFolder();
+      const String module = environment.ModuleFileName();
+      // The copy in the temporary folder lies in a folder of its own below it.
+      if (IsPathInsideFolder(FolderOf(module), temp))
+        throw EInstallerMysteryError(u"Cannot Start the Uninstaller");
+      dlx::Log(u"Mode: uninstaller bootstrap");
+      RelaunchUninstallerFromTemp(args, environment);
+      return InstallerExitSuccess;
+    }
+  }
+
+  installer->Resources().InitializeLanguages();
+  const bool silent = installer->HasOption(ioSilent);
+  if (!silent && !installer->HasOption(ioAuto)) {
+    // An interactive run needs the wizard (destination, license, options); installing without
+    // asking would be worse than not installing.
+    dlx::Log(u"Mode: wizard (" + ModeText(*installer) + u"), which this build does not contain");
+    throw EInstallerGeneralError(
+        u"The setup wizard is not available in this build.\r\nRun Setup with /AUTO /SILENT (see /?) to " +
+        ModeText(*installer) + u" without it.");
+  }
+  if (silent)
+    dlx::Log(u"Mode: silent " + ModeText(*installer));
+  else
+    dlx::Log(u"Mode: unattended " + ModeText(*installer) +
+             u" with the wizard's progress window, which this build does not contain: running without a "
+             u"window");
+
+  installer->Start(true);
+  if (installer->HasErrors()) {
+    if (installer->Cancelled()) {
+      dlx::Log(u"The run was cancelled");
+      return InstallerExitCancelled;
+    }
+    throw EInstallerInstallError(installer->ErrorText());
+  }
+  installer->RunPostInstallActions();
+  dlx::Log(u"The run ended without errors");
+  return InstallerExitSuccess;
+}
+
+}  // namespace
+
+TEntryEnvironment TEntryEnvironment::System() {
+  TEntryEnvironment environment;
+  environment.IsWinVistaOrLater = [] { return dlx::IsWinVistaOrLater(); };
+  environment.IsUserAnAdmin = [] { return ::IsUserAnAdmin() != FALSE; };
+  environment.RelaunchElevated = [](const String& args) { return ::RelaunchElevated(args); };
+  environment.ModuleFileName = [] { return ::ModuleFileName(); };
+  environment.TempFolder = &ReadTempFolder;
+  environment.StartProgram = &ShellStart;
+  environment.CreateInstaller = [](const String& args) { return std::make_unique<TInstaller>(args); };
+  environment.ShowMessage = [](const String& text, unsigned flags) {
+    dlx::ShowErrorBox(nullptr, text, kCaption, flags);
+  };
+  return environment;
+}
+
+bool InitializeSpawnServiceFromArgs(const String& args) {
+  String partner;
+  if (!TDLXCommandLineProcessor::FindSwitch(args, u"SKIPUAC", partner)) return false;
+  int64_t handle = 0;
+  // A value that is no number counts as 0: this process then spawns through a window of its own.
+  if (!dlx::TryStrToInt(partner, handle)) handle = 0;
+  TInstallerSpawnService::Initialize(static_cast<intptr_t>(handle));
+  return true;
+}
+
+String UsageText() {
+  return u"ZUVA Setup\r\n"
+         u"\r\n"
+         u"ZUVASetup.exe [/AUTO[=<folder>] [/SILENT] [/UPDATE [/RUN]] [/PORTABLE] [/NOBACKUP]\r\n"
+         u"              [/SUPPRESSMSGBOXES]] [/LOG=<file>]\r\n"
+         u"Uninstall.exe [/AUTO [/SILENT] [/SUPPRESSMSGBOXES]] [/LOG=<file>]\r\n"
+         u"\r\n"
+         u"/AUTO[=<folder>]\tUnattended run, into <folder> or the default folder.\r\n"
+         u"/SILENT\t\tWith /AUTO: no window at all (not read together with /UPDATE).\r\n"
+         u"/UPDATE\t\tWith /AUTO: update the installation in the folder; fails when there is none.\r\n"
+         u"/PORTABLE\t\tWith /AUTO: portable installation (never under Program Files).\r\n"
+         u"/NOBACKUP\t\tWith /AUTO: no backup of the installation that is replaced.\r\n"
+         u"/RUN\t\tWith /AUTO /UPDATE: start the product afterwards.\r\n"
+         u"/SUPPRESSMSGBOXES\tWith /AUTO: no message boxes; errors go to the log and the exit code.\r\n"
+         u"/LOG=<file>\tAppend a UTF-8 log of the run to <file>.\r\n"
+         u"/?\t\tThis text.\r\n"
+         u"\r\n"
+         u"Exit codes: 0 success; 1602 cancelled by the user (also when the elevation prompt is\r\n"
+         u"declined); 1603 the run or the start-up failed.";
+}
+
+String FindDotLocalRedirection(const String& programPath) {
+  const String redirection = programPath + u".local";
+  if (dlx::GetFileAttributes(redirection) >= 0) return redirection;
+  return String();
+}
+
+bool IsPathInsideFolder(const String& path, const String& folder) {
+  if (folder.empty() || path.size() < folder.size()) return false;
+  return dlx::SameText(dlx::StringView(path).substr(0, folder.size()), folder);
+}
+
+String CreatePrivateFolder(const String& parent) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(dlx::W(PrivateFolderSecurityText()),
+                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
+    const DWORD code = GetLastError();
+    throw dlx::EDLXOSError(code, SystemErrorMessage(code, String()));
+  }
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof attributes;
+  attributes.lpSecurityDescriptor = descriptor;
+  attributes.bInheritHandle = FALSE;
+  String folder;
+  DWORD code = ERROR_ALREADY_EXISTS;
+  for (int attempt = 0; attempt < 16 && code == ERROR_ALREADY_EXISTS; ++attempt) {
+    folder = dlx::IncludeTrailingPathDelimiter(parent) + UniqueFolderName();
+    // Fails on an existing name, so a folder someone else prepared is never used.
+    code = CreateDirectoryW(dlx::W(folder), &attributes) ? ERROR_SUCCESS : GetLastError();
+  }
+  LocalFree(descriptor);
+  if (code != ERROR_SUCCESS) throw dlx::EDLXOSError(code, SystemErrorMessage(code, folder));
+  dlx::Log(u"Created the private folder \"" + folder + u"\"");
+  return folder + u"\\";
+}
+
+String CopyIntoFolder(const String& source, const String& folder) {
+  const String target = dlx::IncludeTrailingPathDelimiter(folder) + dlx::ExtractFileName(source);
+  if (!dlx::CopyFile(source, target, false)) {
+    const uint32_t code = dlx::platform::LastError();
+    throw dlx::EDLXOSError(code, SystemErrorMessage(code, source + u" -> " + target));
+  }
+  dlx::Log(u"Copied \"" + source + u"\" to \"" + target + u"\"");
+  return target;
+}
+
+void RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& environment) {
+  const String module = environment.ModuleFileName();
+  const String folder = CreatePrivateFolder(environment.TempFolder());
+  String program, package;
+  try {
+    program = CopyIntoFolder(module, folder);
+    // Without its package the copy could not run: a missing .dat file is an error here.
+    package = CopyIntoFolder(dlx::ChangeFileExt(module, u".dat"), folder);
+  } catch (...) {
+    if (!program.empty()) dlx::DeleteFile(program);
+    dlx::RemoveDirectory(folder);
+    throw;
+  }
+  // The folder last: a restart removes it only once it is empty.
+  ScheduleDeleteAtReboot(program);
+  ScheduleDeleteAtReboot(package);
+  ScheduleDeleteAtReboot(dlx::ExcludeTrailingPathDelimiter(folder));
+  environment.StartProgram(program, dlx::FormatSwitch(u"PATH", FolderOf(module), args), folder);
+}
+
+int RunInstallerEntry(const String& args, const TEntryEnvironment& environment) {
+  TEntryScope scope;
+  // The log first, so that every later decision and failure is in it.
+  if (!dlx::TDLXLog::IsOpen()) scope.logOpened = OpenLogFromCommandLine(args);
+  dlx::Log(u"Setup starts: \"" + environment.ModuleFileName() + u"\" " + args);
+  // Unattended runs may ask for no message box at all, start-up failures included.
+  if (TDLXCommandLineProcessor::HasSwitch(args, u"AUTO") &&
+      TDLXCommandLineProcessor::HasSwitch(args, u"SUPPRESSMSGBOXES")) {
+    dlx::SetSuppressMessageBoxes(true);
+    dlx::Log(u"Message boxes are suppressed");
+  }
+
+  int exitCode = InstallerExitFailed;
+  try {
+    if (TDLXCommandLineProcessor::HasSwitch(args, u"?")) {
+      environment.ShowMessage(UsageText(), MB_ICONINFORMATION);
+      return InstallerExitSuccess;
+    }
+    const String redirection = FindDotLocalRedirection(environment.ModuleFileName());
+    if (!redirection.empty())
+      throw EInstallerGeneralError(FormatText(
+          u"Setup does not start while \"%s\" exists: it would let other libraries into Setup. Remove it "
+          u"and start Setup again.",
+          {redirection}));
+    exitCode = RunInstaller(args, environment);
+  } catch (const dlx::EDLXAbort&) {
+    dlx::Log(u"Setup was aborted");
+    exitCode = InstallerExitCancelled;
+  } catch (const dlx::EDLXException& e) {
+    exitCode = ReportFailure(e.Message(), environment);
+  } catch (const std::exception& e) {
+    exitCode = ReportFailure(dlx::FromUtf8(e.what()), environment);
+  } catch (...) {
+    exitCode = ReportFailure(u"Unexpected error", environment);
+  }
+  dlx::Log(u"Setup ends with exit code " + dlx::IntToStr(exitCode));
+  return exitCode;
+}
+
+int InstallerMain() {
+  return RunInstallerEntry(dlx::GetCommandLineArgs(), TEntryEnvironment::System());
+}

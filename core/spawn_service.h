@@ -1,0 +1,45 @@
+// Starting programs after the installation in the desktop user's context.
+//
+// The installer runs elevated, but what it starts afterwards (the product, a readme) must not. A
+// non-elevated start therefore relaunches itself elevated and stays behind as a partner: it
+// passes the handle of a message-only window of its own in the switch SKIPUAC and serves that
+// window while it waits. The elevated installer sends each command to that window with
+// WM_COPYDATA, tagged with the registered message "SpawnToken", and the partner starts it in its
+// own, unelevated context. Without a partner the command goes to Explorer, which runs as the
+// desktop user too.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "lib/dlx_string.h"
+
+class TInstallerSpawnService {
+ public:
+  // Partner handle 0 creates this process's own spawn window (the launcher side); any other value
+  // is the partner's window received through SKIPUAC. A second call raises "SpawnService is
+  // already initialized". Must run on the main thread (the window belongs to it).
+  static void Initialize(intptr_t partner);
+  // Destroys a window this process owns and forgets the state; safe to call when not initialized.
+  static void Finalize();
+
+  // Starts the command (a single path, never split into program and arguments): through the
+  // partner when there is one, else through Explorer. Failures are logged, never raised.
+  static void Spawn(const dlx::String& command);
+
+  static bool Initialized();
+  static HWND Handle();
+  static bool OwnsWindow();
+  static UINT SpawnTokenMessage();
+
+  // Sends one spawn request to a partner window; false when it could not be delivered (the
+  // window no longer exists).
+  static bool SendSpawnRequest(HWND partner, const dlx::String& command);
+
+  // What the spawn window does with a request: by default ShellExecuteW "open" of the command.
+  // Tests put a recorder here; an empty function restores the default.
+  using TStarter = std::function<void(const dlx::String& command)>;
+  static void SetStarter(TStarter starter);
+};

@@ -1,0 +1,13 @@
+// ZUVASetup.exe: the installer and, copied as Uninstall.exe, the uninstaller.
+#include <windows.h>
+
+#include "core/entry.h"
+#include "core/minimal_product.h"
+#include "lib/win/system_library.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything can load a library: only the system folder is searched from here on.
+  dlx::HardenDllSearch();
+  RegisterMinimalProductInfo();
+  return InstallerMain();
+}

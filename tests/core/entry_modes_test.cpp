@@ -1,0 +1,350 @@
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/entry.h"
+#include "core/errors.h"
+#include "core/installer.h"
+#include "core/spawn_service.h"
+#include "lib/log.h"
+#include "lib/win/system.h"
+#include "tests/core/entry_test_support.h"
+#include "tests/core/installer_fixture.h"
+
+using namespace testenv;
+using dlx::String;
+using entrytest::CopyDataRecorder;
+using entrytest::SpawnServiceReset;
+using entrytest::TempFolder;
+
+namespace {
+
+// An action that records its run, and one that fails after adding an error of its own.
+class TRecordingAction : public TInstallerAction {
+ public:
+  void Execute() override { TraceAdd("run"); }
+};
+
+class TFailingAction : public TInstallerAction {
+ public:
+  void Execute() override {
+    Installer->AddError(u"first problem");
+    throw EInstallerInstallError(u"second problem");
+  }
+};
+
+// What the start-up did with the system, and the answers it got.
+struct FakeSystem {
+  bool vista = true;
+  bool admin = true;
+  int relaunchResult = 0;
+  std::vector<String> relaunched;
+  String module;
+  String temp;
+  struct Start {
+    String file, parameters, directory;
+  };
+  std::vector<Start> started;
+  std::vector<Entry> product;
+  int installersCreated = 0;
+  // The spawn service as the installer's creation found it.
+  bool spawnInitialized = false;
+  HWND spawnHandle = nullptr;
+  bool spawnOwnsWindow = false;
+  struct Shown {
+    String text;
+    unsigned flags;
+    bool suppressed;
+  };
+  std::vector<Shown> shown;
+};
+
+class EntryTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    fake_.module = install_.Path() + u"ZUVASetup.exe";
+    fake_.temp = temp_.Path();
+  }
+
+  TEntryEnvironment Environment() {
+    TEntryEnvironment environment;
+    environment.IsWinVistaOrLater = [this] { return fake_.vista; };
+    environment.IsUserAnAdmin = [this] { return fake_.admin; };
+    environment.RelaunchElevated = [this](const String& args) {
+      fake_.relaunched.push_back(args);
+      return fake_.relaunchResult;
+    };
+    environment.ModuleFileName = [this] { return fake_.module; };
+    environment.TempFolder = [this] { return fake_.temp; };
+    environment.StartProgram = [this](const String& file, const String& parameters, const String& directory) {
+      fake_.started.push_back({file, parameters, directory});
+    };
+    environment.CreateInstaller = [this](const String& args) {
+      ++fake_.installersCreated;
+      fake_.spawnInitialized = TInstallerSpawnService::Initialized();
+      fake_.spawnHandle = TInstallerSpawnService::Handle();
+      fake_.spawnOwnsWindow = TInstallerSpawnService::OwnsWindow();
+      return Create(args, DefaultSetup(), fake_.product);
+    };
+    environment.ShowMessage = [this](const String& text, unsigned flags) {
+      fake_.shown.push_back({text, flags, dlx::MessageBoxesSuppressed()});
+    };
+    return environment;
+  }
+
+  int Run(const String& args) { return RunInstallerEntry(args, Environment()); }
+
+  // The one error box the run showed.
+  String ShownError() {
+    EXPECT_EQ(fake_.shown.size(), 1u);
+    if (fake_.shown.empty()) return String();
+    EXPECT_EQ(fake_.shown[0].flags, static_cast<unsigned>(MB_ICONERROR));
+    return fake_.shown[0].text;
+  }
+
+  static std::vector<Entry> UninstallPackage() { return {{u"Uninstall.ini", "[Uninstall]\r\nCount=0\r\n"}}; }
+
+  SpawnServiceReset spawnReset_;
+  TempFolder install_{u"install"};
+  TempFolder temp_{u"temp"};
+  FakeSystem fake_;
+};
+
+}  // namespace
+
+TEST_F(EntryTest, WithoutElevationOnVistaTheProcessOnlyRelaunchesAndPassesTheExitCodeOn) {
+  fake_.admin = false;
+  fake_.relaunchResult = 1602;  // the user declined the prompt
+  EXPECT_EQ(Run(u"/AUTO /SILENT"), InstallerExitCancelled);
+  ASSERT_EQ(fake_.relaunched.size(), 1u);
+  EXPECT_EQ(fake_.relaunched[0], u"/AUTO /SILENT");
+  EXPECT_EQ(fake_.installersCreated, 0);
+  EXPECT_TRUE(fake_.shown.empty()) << "a declined prompt ends quietly";
+
+  fake_.relaunchResult = 1603;
+  EXPECT_EQ(Run(u""), InstallerExitFailed);
+  EXPECT_EQ(fake_.installersCreated, 0);
+}
+
+TEST_F(EntryTest, AStartWithSkipUacThatLacksRightsReportsInsteadOfRelaunchingAgain) {
+  fake_.admin = false;
+  EXPECT_EQ(Run(u"/SKIPUAC=0 /AUTO"), InstallerExitFailed);
+  EXPECT_TRUE(fake_.relaunched.empty());
+  EXPECT_EQ(fake_.installersCreated, 0);
+  EXPECT_EQ(ShownError(), u"Administrator rights are required to process this operation.");
+}
+
+TEST_F(EntryTest, BeforeVistaSkipUacIsIgnoredAndANonAdministratorIsRefused) {
+  fake_.vista = false;
+  fake_.admin = false;
+  EXPECT_EQ(Run(u"/AUTO"), InstallerExitFailed);
+  EXPECT_TRUE(fake_.relaunched.empty());
+  EXPECT_EQ(ShownError(), u"Administrator rights are required to process this operation.");
+
+  fake_.admin = true;
+  fake_.shown.clear();
+  Product().actions = {&CreateAction<TRecordingAction>};
+  EXPECT_EQ(Run(u"/SKIPUAC=4242 /AUTO=\"" + install_.Path() + u"\" /SILENT"), InstallerExitSuccess);
+  EXPECT_FALSE(fake_.spawnInitialized);
+}
+
+TEST_F(EntryTest, SkipUacGivesThePartnerWindowOrAWindowOfOurOwnWhenItIsNoNumber) {
+  Product().actions = {&CreateAction<TRecordingAction>};
+  EXPECT_EQ(Run(u"/SKIPUAC=4242 /AUTO=\"" + install_.Path() + u"\" /SILENT"), InstallerExitSuccess);
+  EXPECT_TRUE(fake_.spawnInitialized);
+  EXPECT_EQ(reinterpret_cast<intptr_t>(fake_.spawnHandle), 4242);
+  EXPECT_FALSE(fake_.spawnOwnsWindow);
+  // The entry leaves the service as it found it.
+  EXPECT_FALSE(TInstallerSpawnService::Initialized());
+
+  EXPECT_EQ(Run(u"/SKIPUAC=window /AUTO=\"" + install_.Path() + u"\" /SILENT"), InstallerExitSuccess);
+  EXPECT_TRUE(fake_.spawnOwnsWindow);
+  EXPECT_NE(fake_.spawnHandle, nullptr);
+  EXPECT_FALSE(IsWindow(fake_.spawnHandle)) << "the own spawn window is destroyed at the end";
+  EXPECT_EQ(Trace().size(), 2u);
+}
+
+TEST_F(EntryTest, NoRegisteredProductInformationIsAStartUpFailure) {
+  ProductInfoClass = nullptr;
+  EXPECT_EQ(Run(u"/AUTO /SILENT"), InstallerExitFailed);
+  EXPECT_EQ(ShownError(), u"ProductInfoClass is nil");
+  EXPECT_EQ(fake_.installersCreated, 0);
+}
+
+TEST_F(EntryTest, ASilentInstallationRunsTheActionsAndStartsNothingAfterAFreshInstall) {
+  Product().actions = {&CreateAction<TRecordingAction>, &CreateAction<TRecordingAction>};
+  CopyDataRecorder partner;
+  const String args = u"/SKIPUAC=" + dlx::IntToStr(reinterpret_cast<intptr_t>(partner.Window())) +
+                      u" /AUTO=\"" + install_.Path() + u"\" /SILENT /RUN";
+  EXPECT_EQ(Run(args), InstallerExitSuccess);
+  EXPECT_EQ(Trace(), (std::vector<std::string>{"run", "run"}));
+  EXPECT_TRUE(fake_.shown.empty());
+  // Without an installed copy there is no update, so the programs default to off.
+  EXPECT_TRUE(partner.Messages().empty());
+  EXPECT_EQ(Installer, nullptr);
+}
+
+TEST_F(EntryTest, ASilentUpdateWithRunStartsThePostInstallProgramsThroughThePartner) {
+  Product().canUpdate = true;
+  Product().actions = {&CreateAction<TRecordingAction>};
+  CopyDataRecorder partner;
+  const String args = u"/SKIPUAC=" + dlx::IntToStr(reinterpret_cast<intptr_t>(partner.Window())) +
+                      u" /AUTO=\"" + install_.Path() + u"\" /SILENT /RUN";
+  EXPECT_EQ(Run(args), InstallerExitSuccess);
+  ASSERT_EQ(partner.Messages().size(), 2u);
+  EXPECT_EQ(partner.Messages()[0].text, install_.Path() + u"ZUVA.exe");
+  EXPECT_EQ(partner.Messages()[1].text, install_.Path() + u"ReadMe.txt");
+  EXPECT_EQ(partner.Messages()[0].tag, RegisterWindowMessageW(L"SpawnToken"));
+}
+
+TEST_F(EntryTest, ASilentRunWithErrorsShowsThemAllInOneBoxAndStartsNothing) {
+  Product().canUpdate = true;
+  Product().actions = {&CreateAction<TFailingAction>, &CreateAction<TRecordingAction>};
+  CopyDataRecorder partner;
+  const String args = u"/SKIPUAC=" + dlx::IntToStr(reinterpret_cast<intptr_t>(partner.Window())) +
+                      u" /AUTO=\"" + install_.Path() + u"\" /SILENT /RUN";
+  EXPECT_EQ(Run(args), InstallerExitFailed);
+  EXPECT_EQ(ShownError(), u"first problem\r\nsecond problem");
+  EXPECT_TRUE(Trace().empty()) << "the failure ends the run";
+  EXPECT_TRUE(partner.Messages().empty());
+}
+
+TEST_F(EntryTest, AnUpdateWithoutAnInstalledCopyFailsBeforeAnyAction) {
+  Product().actions = {&CreateAction<TRecordingAction>};
+  EXPECT_EQ(Run(u"/AUTO=\"" + install_.Path() + u"\" /UPDATE /SILENT"), InstallerExitFailed);
+  EXPECT_EQ(ShownError(), u"Cannot install update on v0.00");
+  EXPECT_TRUE(Trace().empty());
+}
+
+TEST_F(EntryTest, AnInteractiveRunSaysThatTheWizardIsMissingAndInstallsNothing) {
+  Product().actions = {&CreateAction<TRecordingAction>};
+  EXPECT_EQ(Run(u""), InstallerExitFailed);
+  EXPECT_NE(ShownError().find(u"wizard is not available"), String::npos);
+  EXPECT_TRUE(Trace().empty());
+}
+
+TEST_F(EntryTest, AnUnattendedRunWithoutSilentRunsWithoutAWindow) {
+  Product().actions = {&CreateAction<TRecordingAction>};
+  EXPECT_EQ(Run(u"/AUTO=\"" + install_.Path() + u"\""), InstallerExitSuccess);
+  EXPECT_EQ(Trace().size(), 1u);
+  EXPECT_TRUE(fake_.shown.empty());
+}
+
+TEST_F(EntryTest, SuppressedMessageBoxesNeedAutoAndAreRestoredAfterwards) {
+  ASSERT_FALSE(dlx::MessageBoxesSuppressed());
+  EXPECT_EQ(Run(u"/AUTO=\"" + install_.Path() + u"\" /UPDATE /SUPPRESSMSGBOXES"), InstallerExitFailed);
+  ASSERT_EQ(fake_.shown.size(), 1u);
+  EXPECT_TRUE(fake_.shown[0].suppressed);
+  EXPECT_FALSE(dlx::MessageBoxesSuppressed());
+
+  fake_.shown.clear();
+  EXPECT_EQ(Run(u"/SUPPRESSMSGBOXES"), InstallerExitFailed);  // interactive: the wizard is missing
+  ASSERT_EQ(fake_.shown.size(), 1u);
+  EXPECT_FALSE(fake_.shown[0].suppressed) << "without AUTO the switch is not read";
+}
+
+TEST_F(EntryTest, HelpShowsTheUsageAndDoesNothingElse) {
+  fake_.admin = false;
+  EXPECT_EQ(Run(u"/?"), InstallerExitSuccess);
+  ASSERT_EQ(fake_.shown.size(), 1u);
+  EXPECT_EQ(fake_.shown[0].flags, static_cast<unsigned>(MB_ICONINFORMATION));
+  EXPECT_EQ(fake_.shown[0].text, UsageText());
+  EXPECT_TRUE(fake_.relaunched.empty());
+  EXPECT_EQ(fake_.installersCreated, 0);
+}
+
+TEST_F(EntryTest, ADotLocalRedirectionBesideTheProgramStopsTheStart) {
+  Product().actions = {&CreateAction<TRecordingAction>};
+  ASSERT_TRUE(dlx::ForceDirectories(fake_.module + u".local"));
+  EXPECT_EQ(Run(u"/AUTO=\"" + temp_.Path() + u"\" /SILENT"), InstallerExitFailed);
+  EXPECT_NE(ShownError().find(u"ZUVASetup.exe.local"), String::npos);
+  EXPECT_EQ(fake_.installersCreated, 0);
+  EXPECT_TRUE(Trace().empty());
+}
+
+TEST_F(EntryTest, TheLogOpensFirstSoThatStartUpFailuresAreInIt) {
+  ProductInfoClass = nullptr;
+  const String log = temp_.Path() + u"setup.log";
+  EXPECT_EQ(Run(u"/AUTO /SILENT /LOG=\"" + log + u"\""), InstallerExitFailed);
+  EXPECT_FALSE(dlx::TDLXLog::IsOpen()) << "the entry closes the log it opened";
+  const std::string text = entrytest::ReadFile(log);
+  EXPECT_NE(text.find("Setup starts"), std::string::npos);
+  EXPECT_NE(text.find("Start-up failed: ProductInfoClass is nil"), std::string::npos);
+  EXPECT_NE(text.find("exit code 1603"), std::string::npos);
+}
+
+// ---- the uninstaller
+
+TEST_F(EntryTest, TheUninstallerWithAnExistingPathRunsTheRemovalThere) {
+  fake_.product = UninstallPackage();
+  fake_.module = temp_.Path() + u"ZUVA-copy\\Uninstall.exe";
+  Product().actions = {&CreateAction<TRecordingAction>};
+  String dest;
+  struct DestListener : IInstallerNotify {
+    String* dest;
+    void Notify(TInstallerEvent event, intptr_t) override {
+      if (event == ieFinished) *dest = Installer->DestPath();
+    }
+  } listener;
+  listener.dest = &dest;
+  TEntryEnvironment environment = Environment();
+  auto create = environment.CreateInstaller;
+  environment.CreateInstaller = [&](const String& args) {
+    auto installer = create(args);
+    installer->AddListener(&listener);
+    return installer;
+  };
+  const String folder = dlx::ExcludeTrailingPathDelimiter(install_.Path());
+  EXPECT_EQ(RunInstallerEntry(u"/PATH=\"" + folder + u"\" /AUTO /SILENT", environment), InstallerExitSuccess);
+  EXPECT_EQ(dest, install_.Path());
+  EXPECT_EQ(Trace().size(), 1u);
+  EXPECT_TRUE(fake_.started.empty());
+}
+
+TEST_F(EntryTest, TheUninstallerInItsFolderRelaunchesAPrivateCopyFromTheTemporaryFolder) {
+  fake_.product = UninstallPackage();
+  fake_.module = install_.Path() + u"Uninstall.exe";
+  entrytest::WriteFile(fake_.module, "program bytes");
+  entrytest::WriteFile(install_.Path() + u"Uninstall.dat", "package bytes");
+  Product().actions = {&CreateAction<TRecordingAction>};
+
+  EXPECT_EQ(Run(u"/AUTO /SILENT"), InstallerExitSuccess);
+  EXPECT_TRUE(Trace().empty()) << "the bootstrap runs no action";
+  ASSERT_EQ(fake_.started.size(), 1u);
+  const auto folders = entrytest::SubFolders(temp_.Path(), u"ZUVA-");
+  ASSERT_EQ(folders.size(), 1u);
+  const String copyFolder = temp_.Path() + folders[0] + u"\\";
+  EXPECT_EQ(fake_.started[0].file, copyFolder + u"Uninstall.exe");
+  EXPECT_EQ(fake_.started[0].parameters, u"/PATH=\"" + install_.Path() + u"\" /AUTO /SILENT");
+  EXPECT_EQ(fake_.started[0].directory, copyFolder);
+  EXPECT_EQ(entrytest::ReadFile(copyFolder + u"Uninstall.exe"), "program bytes");
+  EXPECT_EQ(entrytest::ReadFile(copyFolder + u"Uninstall.dat"), "package bytes");
+}
+
+TEST_F(EntryTest, TheUninstallerCopyWithoutAUsablePathDoesNotRelaunchAgain) {
+  fake_.product = UninstallPackage();
+  // The copy lies in a folder of its own below the temporary folder.
+  fake_.module = temp_.Path() + u"ZUVA-0123\\Uninstall.exe";
+  EXPECT_EQ(Run(u"/AUTO /SILENT"), InstallerExitFailed);
+  EXPECT_EQ(ShownError(), u"Cannot Start the Uninstaller");
+
+  fake_.shown.clear();
+  EXPECT_EQ(Run(u"/PATH=\"" + temp_.Path() + u"no such folder\\\" /AUTO /SILENT"), InstallerExitFailed);
+  EXPECT_EQ(ShownError(), u"Cannot Start the Uninstaller");
+  EXPECT_TRUE(fake_.started.empty());
+}
+
+TEST_F(EntryTest, TheUninstallerWithoutItsPackageLeavesNoFolderBehind) {
+  fake_.product = UninstallPackage();
+  fake_.module = install_.Path() + u"Uninstall.exe";
+  entrytest::WriteFile(fake_.module, "program bytes");
+  EXPECT_EQ(Run(u"/AUTO /SILENT"), InstallerExitFailed);
+  const String error = ShownError();
+  EXPECT_EQ(error.rfind(u"System Error.  Code: 2.\r\n", 0), 0u) << dlx::ToUtf8(error);
+  EXPECT_NE(error.find(install_.Path() + u"Uninstall.dat -> "), String::npos) << dlx::ToUtf8(error);
+  EXPECT_TRUE(fake_.started.empty());
+  EXPECT_TRUE(entrytest::SubFolders(temp_.Path(), u"ZUVA-").empty());
+}

@@ -1,0 +1,127 @@
+#include "core/spawn_service.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "lib/exceptions.h"
+#include "tests/core/entry_test_support.h"
+
+using dlx::String;
+using entrytest::CopyDataRecorder;
+using entrytest::SpawnServiceReset;
+
+namespace {
+
+UINT Token() {
+  return RegisterWindowMessageW(L"SpawnToken");
+}
+
+LRESULT SendCopyData(HWND window, ULONG_PTR tag, const void* data, DWORD bytes) {
+  COPYDATASTRUCT copy{};
+  copy.dwData = tag;
+  copy.cbData = bytes;
+  copy.lpData = const_cast<void*>(data);
+  return SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+}
+
+}  // namespace
+
+TEST(SpawnService, ASecondInitializeIsRefused) {
+  SpawnServiceReset reset;
+  TInstallerSpawnService::Initialize(1234);
+  try {
+    TInstallerSpawnService::Initialize(0);
+    FAIL() << "a second Initialize must raise";
+  } catch (const dlx::EDLXException& e) {
+    EXPECT_EQ(e.Message(), u"SpawnService is already initialized");
+  }
+  EXPECT_EQ(reinterpret_cast<intptr_t>(TInstallerSpawnService::Handle()), 1234);
+}
+
+TEST(SpawnService, ZeroCreatesAMessageOnlyWindowOfOurOwnThatFinalizeDestroys) {
+  SpawnServiceReset reset;
+  EXPECT_FALSE(TInstallerSpawnService::Initialized());
+  TInstallerSpawnService::Initialize(0);
+  const HWND window = TInstallerSpawnService::Handle();
+  ASSERT_TRUE(IsWindow(window));
+  EXPECT_TRUE(TInstallerSpawnService::OwnsWindow());
+  EXPECT_EQ(TInstallerSpawnService::SpawnTokenMessage(), Token());
+  wchar_t className[64] = {};
+  GetClassNameW(window, className, 64);
+  EXPECT_EQ(dlx::FromW(className), u"TInstallerSpawnService");
+  // Message-only: found among the message-only windows.
+  EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, L"TInstallerSpawnService", nullptr), window);
+
+  TInstallerSpawnService::Finalize();
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(TInstallerSpawnService::Initialized());
+}
+
+TEST(SpawnService, ThePartnerHandleIsUsedWithoutOwningIt) {
+  SpawnServiceReset reset;
+  CopyDataRecorder partner;
+  TInstallerSpawnService::Initialize(reinterpret_cast<intptr_t>(partner.Window()));
+  EXPECT_FALSE(TInstallerSpawnService::OwnsWindow());
+  TInstallerSpawnService::Finalize();
+  EXPECT_TRUE(IsWindow(partner.Window())) << "a partner's window is never destroyed";
+}
+
+TEST(SpawnService, SpawnSendsTheWholeCommandToThePartnerTaggedWithTheToken) {
+  SpawnServiceReset reset;
+  CopyDataRecorder partner;
+  TInstallerSpawnService::Initialize(reinterpret_cast<intptr_t>(partner.Window()));
+  const String command = u"C:\\Program Files\\ZUVA\\ZUVA.exe";
+  TInstallerSpawnService::Spawn(command);
+  TInstallerSpawnService::Spawn(u"C:\\Program Files\\ZUVA\\Readme.txt");
+  ASSERT_EQ(partner.Messages().size(), 2u);
+  const auto& first = partner.Messages()[0];
+  EXPECT_EQ(first.wParam, 0u);
+  EXPECT_EQ(first.tag, Token());
+  EXPECT_EQ(first.bytes, command.size() * 2) << "no terminator is counted";
+  EXPECT_EQ(first.text, command) << "a path with blanks is never split";
+  EXPECT_EQ(partner.Messages()[1].text, u"C:\\Program Files\\ZUVA\\Readme.txt");
+}
+
+TEST(SpawnService, AVanishedPartnerStartsNothingAndDoesNotFail) {
+  SpawnServiceReset reset;
+  CopyDataRecorder partner;
+  const HWND window = partner.Window();
+  TInstallerSpawnService::Initialize(reinterpret_cast<intptr_t>(window));
+  partner.Destroy();
+  EXPECT_NO_THROW(TInstallerSpawnService::Spawn(u"C:\\ZUVA\\ZUVA.exe"));
+  EXPECT_FALSE(TInstallerSpawnService::SendSpawnRequest(window, u"C:\\ZUVA\\ZUVA.exe"));
+  EXPECT_FALSE(TInstallerSpawnService::SendSpawnRequest(nullptr, u"C:\\ZUVA\\ZUVA.exe"));
+}
+
+TEST(SpawnService, TheSpawnWindowStartsOnlyRequestsTaggedWithTheToken) {
+  SpawnServiceReset reset;
+  std::vector<String> started;
+  TInstallerSpawnService::SetStarter([&](const String& command) { started.push_back(command); });
+  TInstallerSpawnService::Initialize(0);
+  const HWND window = TInstallerSpawnService::Handle();
+
+  EXPECT_TRUE(TInstallerSpawnService::SendSpawnRequest(window, u"C:\\A B\\x.exe"));
+  const String other = u"C:\\other.exe";
+  SendCopyData(window, Token() + 1, other.data(), static_cast<DWORD>(other.size() * 2));
+  SendCopyData(window, 0, other.data(), static_cast<DWORD>(other.size() * 2));
+  // An odd byte count drops the half character; fewer than two bytes give an empty command.
+  SendCopyData(window, Token(), other.data(), 5);
+  SendCopyData(window, Token(), other.data(), 1);
+  SendMessageW(window, WM_COPYDATA, 0, 0);  // no structure at all
+
+  EXPECT_EQ(started, (std::vector<String>{u"C:\\A B\\x.exe", u"C:", u""}));
+}
+
+TEST(SpawnService, AFailingStarterDoesNotEscapeTheWindowProcedure) {
+  SpawnServiceReset reset;
+  int calls = 0;
+  TInstallerSpawnService::SetStarter([&](const String&) {
+    ++calls;
+    throw dlx::EDLXException(u"cannot start");
+  });
+  TInstallerSpawnService::Initialize(0);
+  EXPECT_NO_THROW(TInstallerSpawnService::SendSpawnRequest(TInstallerSpawnService::Handle(), u"x.exe"));
+  EXPECT_EQ(calls, 1);
+}

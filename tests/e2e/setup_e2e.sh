@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# End-to-end runs of the setup executable under Wine: a silent installation and what it leaves
+# behind, an update that cannot be one, the installed uninstaller relaunching itself from the
+# temporary folder, the help text, the refusal beside a ".local" redirection, libraries planted
+# beside the program, and the program's static imports.
+set -uo pipefail
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --wine) wine_run=$2 ;;
+    --setup) setup=$2 ;;
+    --ipk5) ipk5=$2 ;;
+    --product) product=$2 ;;
+    --probe) probe=$2 ;;
+    --planted) planted=$2 ;;
+    --objdump) objdump=$2 ;;
+    --work) work=$2 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+
+export WINEPREFIX=${WINEPREFIX:-$work/wineprefix}
+# The language the setup preselects follows the user interface language, which Wine takes from LANG.
+export LANG=en_US.UTF-8
+unset LC_ALL
+# Wine hands the Windows exit code to the shell as a Unix exit status, which keeps its low 8 bits:
+# 1603 arrives as 67. The log holds the full code.
+failed_status=$((1603 % 256))
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+expect() { # description, command...
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+# Runs a Windows program; prints nothing, returns its exit code. A box nobody answers would hang
+# the run: the time limit turns that into a failure.
+run() { timeout 300 "$wine_run" "$@" >/dev/null 2>&1; }
+# A log written by the program, as UTF-8 text without carriage returns.
+log_text() { tr -d '\r' <"$1" 2>/dev/null; }
+# An INI text as the program writes it (UTF-16 with byte-order mark, or UTF-8), as UTF-8.
+ini_text() {
+  if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = fffe ]; then
+    iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'
+  else
+    sed '1s/^\xEF\xBB\xBF//' "$1" | tr -d '\r'
+  fi
+}
+
+rm -rf "$work/run"
+mkdir -p "$work/run"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZUVA'
+
+# ---- /?: the help text with the exit codes; the first run also prepares the prefix.
+run "$setup" /? /AUTO /SUPPRESSMSGBOXES "/LOG=Z:$work/run/help.log"
+code=$?
+drive=$WINEPREFIX/drive_c
+root=$drive/zuva-e2e
+winroot='C:\zuva-e2e'
+expect "/? exits 0 (got $code)" test $code -eq 0
+expect "/? shows the switches and exit codes" grep -q '/SUPPRESSMSGBOXES.*1602 cancelled by the user' <(log_text "$work/run/help.log")
+
+rm -rf "$root"
+mkdir -p "$root"
+run reg delete "$uninstall_key" /f
+
+# ---- silent installation
+run "$setup" "/AUTO=$winroot\\ZUVA" /SILENT "/LOG=$winroot\\install.log"
+code=$?
+expect "silent installation exits 0 (got $code)" test $code -eq 0
+dest=$root/ZUVA
+for entry in ZUVA.exe Registrar.exe System/zuva_menu32.dll System/zuva_menu64.dll System/Data/Formats.ini \
+  System/Data/zuva_media.dat Skins/Default.zskin; do
+  expect "installed $entry equals the product's" cmp -s "$product/$(basename "$entry")" "$dest/$entry"
+done
+expect "Readme.txt is the English one" cmp -s "$product/Readme_EN.txt" "$dest/Readme.txt"
+expect "Uninstall.exe is a copy of the setup" cmp -s "$setup" "$dest/Uninstall.exe"
+expect "ipk5 lists Uninstall.ini in Uninstall.dat" grep -q '^Uninstall.ini' <("$ipk5" list "$dest/Uninstall.dat")
+mkdir -p "$work/run/dat"
+if "$ipk5" extract "$dest/Uninstall.dat" -o "$work/run/dat" >/dev/null; then
+  ini=$(ini_text "$work/run/dat/Uninstall.ini")
+  expect "the uninstall log counts 8 components and its own two files" grep -qx 'Count=10' <<<"$ini"
+  expect "the uninstall log names ZUVA.exe relative to the folder" grep -qx '0=ZUVA.exe' <<<"$ini"
+  expect "the uninstall log ends with Uninstall.dat and Uninstall.exe" \
+    bash -c 'grep -qx "8=Uninstall.dat" <<<"$1" && grep -qx "9=Uninstall.exe" <<<"$1"' _ "$ini"
+else
+  fail "ipk5 extracts Uninstall.dat"
+fi
+registry=$(timeout 120 "$wine_run" reg query "$uninstall_key" 2>/dev/null | tr -d '\r')
+expect "the registry entry names the product" grep -q 'DisplayName.*REG_SZ.*ZUVA$' <<<"$registry"
+expect "the registry entry holds the folder" grep -qF 'C:\zuva-e2e\ZUVA\' <<<"$registry"
+expect "the registry entry holds the uninstaller" grep -qF 'UninstallString    REG_SZ    C:\zuva-e2e\ZUVA\Uninstall.exe' <<<"$registry"
+expect "the registry entry holds version 5.05.0.1207" grep -q 'DisplayVersion.*5.05.0.1207' <<<"$registry"
+log=$(log_text "$root/install.log")
+expect "the log holds the mode" grep -q 'Mode: silent install' <<<"$log"
+expect "the log holds the options and destination" grep -qF 'options Auto,Silent, destination "C:\zuva-e2e\ZUVA\"' <<<"$log"
+expect "the log holds the exit code" grep -q 'Setup ends with exit code 0' <<<"$log"
+
+# ---- an update where nothing is installed: refused before anything happens, without a box
+mkdir -p "$root/empty"
+run "$setup" "/AUTO=$winroot\\empty" /UPDATE /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\update.log"
+code=$?
+expect "update of nothing exits 1603 (status $code)" test $code -eq $failed_status
+expect "the update log holds the reason" grep -q 'Cannot install update on v0.00' <(log_text "$root/update.log")
+expect "the update log holds exit code 1603" grep -q 'Setup ends with exit code 1603' <(log_text "$root/update.log")
+expect "the update showed no box" grep -q 'Message box (not shown' <(log_text "$root/update.log")
+expect "the update wrote nothing" test -z "$(ls -A "$root/empty")"
+
+# ---- the installed uninstaller relaunches itself from the temporary folder with PATH
+temp_before=$(find "$drive/users" -type d -name 'ZUVA-*' 2>/dev/null | sort)
+run "$winroot\\ZUVA\\Uninstall.exe" /AUTO /SILENT "/LOG=$winroot\\uninstall.log"
+code=$?
+expect "the uninstaller's bootstrap exits 0 (got $code)" test $code -eq 0
+# The copy runs on its own; wait until both processes have logged their end.
+for _ in $(seq 1 120); do
+  [ "$(log_text "$root/uninstall.log" | grep -c 'Setup ends with exit code')" -ge 2 ] && break
+  sleep 1
+done
+log=$(log_text "$root/uninstall.log")
+expect "the bootstrap is logged" grep -q 'Mode: uninstaller bootstrap' <<<"$log"
+expect "the copy receives PATH and the original switches" \
+  grep -qF 'Uninstall.exe" /PATH="C:\zuva-e2e\ZUVA\" /AUTO /SILENT' <<<"$log"
+expect "the copy runs from a folder of its own in the temporary folder" \
+  grep -qE 'Setup starts: "C:\\users\\[^"]*\\Temp\\ZUVA-[0-9A-F]{32}\\Uninstall.exe"' <<<"$log"
+expect "the copy runs the silent removal" grep -q 'Mode: silent uninstall' <<<"$log"
+expect "both processes end with exit code 0" test "$(grep -c 'Setup ends with exit code 0' <<<"$log")" -eq 2
+temp_after=$(find "$drive/users" -type d -name 'ZUVA-*' 2>/dev/null | sort)
+new_folder=$(comm -13 <(echo "$temp_before") <(echo "$temp_after") | head -n 1)
+expect "the copy and its package lie in the new folder" \
+  test -f "$new_folder/Uninstall.exe" -a -f "$new_folder/Uninstall.dat"
+
+# ---- a ".local" redirection beside the program: refused
+mkdir -p "$root/dotlocal/ZUVASetup.exe.local"
+cp "$setup" "$root/dotlocal/ZUVASetup.exe"
+run "$winroot\\dotlocal\\ZUVASetup.exe" "/AUTO=$winroot\\dotlocal-dest" /SILENT /SUPPRESSMSGBOXES \
+  "/LOG=$winroot\\dotlocal.log"
+code=$?
+expect "a .local folder stops the setup with 1603 (status $code)" test $code -eq $failed_status
+expect "the .local refusal is logged with exit code 1603" grep -q 'Setup ends with exit code 1603' <(log_text "$root/dotlocal.log")
+expect "the log names the .local folder" grep -qF 'ZUVASetup.exe.local' <(log_text "$root/dotlocal.log")
+expect "nothing was installed beside a .local folder" test ! -e "$root/dotlocal-dest"
+
+# ---- planted libraries
+mkdir -p "$root/probe"
+cp "$probe" "$root/probe/dll_probe.exe"
+cp "$planted" "$root/probe/zuva_probe.dll"
+run "$winroot\\probe\\dll_probe.exe" plain zuva_probe.dll
+code=$?
+expect "without the hardening a library beside the program is loaded (control; got $code)" test $code -eq 1
+rm -f "$root/probe/"*.loaded
+run "$winroot\\probe\\dll_probe.exe" harden zuva_probe.dll
+code=$?
+expect "with the hardening the library beside the program is not found (got $code)" test $code -eq 2
+expect "with the hardening the planted library never ran" test ! -e "$root/probe/zuva_probe.dll.loaded"
+cp "$planted" "$root/probe/version.dll"
+run "$winroot\\probe\\dll_probe.exe" plain version.dll
+echo "note: a planted version.dll without the hardening: probe exit $? (1 = taken from beside the program)"
+rm -f "$root/probe/"*.loaded
+run "$winroot\\probe\\dll_probe.exe" harden version.dll
+code=$?
+expect "with the hardening version.dll comes from the system (got $code)" test $code -eq 0
+expect "with the hardening the planted version.dll never ran" test ! -e "$root/probe/version.dll.loaded"
+
+mkdir -p "$root/plant"
+cp "$setup" "$root/plant/ZUVASetup.exe"
+planted_names="version.dll uxtheme.dll dwmapi.dll gdiplus.dll msftedit.dll riched20.dll comctl32.dll
+  cryptbase.dll cryptsp.dll rsaenh.dll profapi.dll userenv.dll dbghelp.dll wtsapi32.dll secur32.dll"
+for name in $planted_names; do cp "$planted" "$root/plant/$name"; done
+run "$winroot\\plant\\ZUVASetup.exe" "/AUTO=$winroot\\plant-dest" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\plant.log"
+code=$?
+expect "the setup beside planted libraries installs (got $code)" test $code -eq 0
+loaded=$(cd "$root/plant" && ls -- *.loaded 2>/dev/null | tr '\n' ' ')
+expect "no planted library was loaded by the setup${loaded:+ (loaded: $loaded)}" test -z "$loaded"
+run reg delete "$uninstall_key" /f
+
+# ---- static imports: only libraries the system loads from its own folder (KnownDLLs)
+known=" advapi32.dll clbcatq.dll combase.dll comdlg32.dll coml2.dll difxapi.dll gdi32.dll gdi32full.dll
+  imagehlp.dll imm32.dll kernel32.dll kernelbase.dll msctf.dll msvcrt.dll normaliz.dll nsi.dll ntdll.dll
+  ole32.dll oleaut32.dll psapi.dll rpcrt4.dll sechost.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll
+  user32.dll wldap32.dll ws2_32.dll "
+imports=$("$objdump" -p "$setup" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | tr -d '\r')
+expect "the setup imports libraries statically" test -n "$imports"
+for dll in $imports; do
+  if [[ "$known" =~ [[:space:]]$dll[[:space:]] ]]; then
+    pass "static import $dll is a known system library"
+  else
+    fail "static import $dll is not on the KnownDLLs list"
+  fi
+done
+
+cp "$root"/*.log "$work/run/" 2>/dev/null
+rm -rf "$root"
+echo "$failures failure(s)"
+[ $failures -eq 0 ]
