@@ -59,8 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 1:
         case 2: {
           const size_t n = in.Number() % (op == 1 ? 600 : 9000);
-          a.resize(n);
-          b.resize(n);
+          // Never a null buffer, even for zero bytes.
+          a.resize(n + 1);
+          b.resize(n + 1);
           const size_t got = s.Read(a.data(), n);
           Check(got == model.Read(b.data(), n));
           Check(std::memcmp(a.data(), b.data(), got) == 0);
@@ -69,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 3:
         case 4: {
           const size_t n = in.Number() % (op == 3 ? 600 : 9000);
-          a.assign(n, in.Byte());
+          a.assign(n + 1, in.Byte());
           Check(s.Write(a.data(), n) == n);
           model.Write(a.data(), n);
           break;

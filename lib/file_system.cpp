@@ -216,7 +216,7 @@ String ValidateFilePath(StringView path) {
     }
     i = j + 1;
   }
-  if (trailing && (result.empty() || result.back() != u'\\')) result += u'\\';
+  if (trailing && (result.empty() || !IsPathDelimiter(result.back()))) result += u'\\';
   return result;
 }
 

@@ -96,6 +96,9 @@ TEST(PathStrings, ValidatedNamesLoseInvalidCharactersAndEdges) {
   EXPECT_EQ(ValidateFilePath(u"\\rooted\\ x."), u"\\rooted\\x");
   EXPECT_EQ(ValidateFilePath(u"rel/x/"), u"rel\\x\\");
   EXPECT_EQ(ValidateFilePath(u"a\\ \\b"), u"a\\b");
+  // A drive part that ends in a delimiter already satisfies a trailing delimiter.
+  EXPECT_EQ(ValidateFilePath(u"\\\\"), u"\\\\");
+  EXPECT_EQ(ValidateFilePath(u"//\\ "), u"//");
 }
 
 TEST(PathStrings, ExtensionListsMatchWholeItemsIgnoringCase) {
