@@ -1,0 +1,32 @@
+// The "SXML" reader on arbitrary data after the signature: it may fail only with the stream read
+// error, the corrupt-data error or the single-root rule, and a tree it reads must write back to
+// bytes that read as the same tree.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "lib/binary_xml.h"
+
+using namespace dlx;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> bytes = {'S', 'X', 'M', 'L'};
+  bytes.insert(bytes.end(), data, data + size);
+  TDLXMemoryStream stream(bytes.data(), bytes.size());
+  TDLXXMLDocument document;
+  try {
+    document.LoadFromStream(stream);
+  } catch (const EDLXStreamReadError&) {
+    return 0;
+  } catch (const EDLXXMLDocument&) {
+    return 0;  // corrupt data or a second root
+  }
+  TDLXMemoryStream again;
+  document.SaveToStream(again, TDLXXMLSaveSettings{0, 0, 0, 0});
+  again.SetPosition(0);
+  TDLXXMLDocument copy;
+  copy.LoadFromStream(again);
+  if (document.Count() > 0 && !copy.Equals(document)) std::abort();
+  return 0;
+}
