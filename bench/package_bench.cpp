@@ -18,6 +18,7 @@
 
 #include "core/package/lzma_stream.h"
 #include "core/package/package.h"
+#include "core/package/rc4.h"
 
 using namespace dlx;
 
@@ -106,11 +107,11 @@ struct TFixture {
     TSetupPackageReader reader(package);
     const auto& full = reader.Payload();
     PayloadSize = static_cast<int64_t>(full.Size());
-    TDLXMemoryStream plain(full.Memory(), full.Size());
-    plain.SetPosition(0);
-    TDLXMemoryStream lzma;
-    LzmaCompress(plain, lzma, 9);
-    Lzma.assign(lzma.Memory(), lzma.Memory() + lzma.Size());
+    // The LZMA stream behind the cipher: the body deciphered with the package key.
+    Lzma.assign(Package.begin() + 12, Package.end());
+    TRC4Context context;
+    TRC4::Initialize(context, builder.KeyBytes);
+    TRC4::Crypt(context, Lzma.data(), Lzma.data(), Lzma.size());
 
     // The same payload (table included) through xz.
     const auto path = std::filesystem::temp_directory_path() / "zuva_c_package_bench.bin";

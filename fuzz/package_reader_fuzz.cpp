@@ -107,7 +107,7 @@ bool Affordable(const uint8_t* package, size_t size) {
   if (size < 13) return true;
   const uint32_t claimed =
       package[8] | (package[9] << 8) | (package[10] << 16) | (uint32_t{package[11]} << 24);
-  if (claimed > (1u << 20)) return false;
+  if (claimed > (1u << 16)) return false;
   static const uint8_t firstKeystreamByte = [] {
     TRC4Context context;
     TRC4::Initialize(context, PackageKey());

@@ -290,3 +290,43 @@ TEST(PackageFiles, SaveToFileAndReadTheFileBack) {
 }
 
 }  // namespace
+
+#ifdef _WIN32
+namespace {
+
+// The resource form: a copy of this test program gets the package as an RT_RCDATA resource and is
+// loaded as a data file, the way the installer finds SETUP and PRODUCT in itself.
+TEST(PackageResources, ReadsARawDataResourceAndReportsAMissingOne) {
+  wchar_t self[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+  wchar_t temp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring copy = std::wstring(temp) + L"zuva_c_resource_test.exe";
+  ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
+
+  const auto package = Build(SampleEntries());
+  HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
+  ASSERT_NE(update, nullptr);
+  ASSERT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(10), L"SETUP",
+                              MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), const_cast<uint8_t*>(package.data()),
+                              static_cast<DWORD>(package.size())));
+  ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+
+  HMODULE module = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  {
+    TSetupPackageReader reader(module, u"SETUP");
+    EXPECT_EQ(ExtractBytes(reader, u"install.xml"), SampleEntries()[0].data);
+    try {
+      TSetupPackageReader missing(module, u"PRODUCT");
+      FAIL() << "found a resource that does not exist";
+    } catch (const EDLXException& e) {
+      EXPECT_STREQ(e.what(), "Resource PRODUCT not found");
+    }
+  }
+  FreeLibrary(module);
+  DeleteFileW(copy.c_str());
+}
+
+}  // namespace
+#endif
