@@ -95,7 +95,7 @@ void TInstallerExtractHelper::Extract(const TInstallerScriptFile& entry) {
   }
   // The buffered stream cannot report a failed write-back from its destructor: flush first, so a
   // full disk ends the run instead of leaving a short file behind silently.
-  static_cast<dlx::TDLXBufferedStream&>(*file).Flush();
+  if (auto* buffered = dynamic_cast<dlx::TDLXBufferedStream*>(file.get())) buffered->Flush();
   file.reset();
   dlx::Log(u"Written \"" + target + u"\" (" + dlx::IntToStr(source->Size()) + u" bytes)");
 }

@@ -21,6 +21,8 @@ using dlx::String;
 using testenv::Entry;
 
 struct Component {
+  Component(String name, String source = {}, String langFamily = {})
+      : name(std::move(name)), source(std::move(source)), langFamily(std::move(langFamily)) {}
   String name;        // the target, e.g. "$DEST\\a.txt"
   String source;      // the package entry, empty for the target's file name
   String langFamily;  // empty for every family
