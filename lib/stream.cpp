@@ -46,11 +46,11 @@ int64_t TDLXStream::CopyFrom(TDLXStream& source, int64_t count) {
 
 TDLXMemoryStream::TDLXMemoryStream(const void* data, size_t size) {
   SetSize(static_cast<int64_t>(size));
-  if (size) std::memcpy(data_.get(), data, size);
+  if (size != 0) std::memcpy(data_.get(), data, size);
 }
 
 size_t TDLXMemoryStream::Read(void* buffer, size_t count) {
-  if (position_ >= size_) return 0;
+  if (count == 0 || position_ >= size_) return 0;
   const size_t n = std::min(count, size_ - position_);
   std::memcpy(buffer, data_.get() + position_, n);
   position_ += n;
@@ -113,7 +113,7 @@ void TDLXMemoryStream::LoadFromStream(TDLXStream& source) {
 }
 
 void TDLXMemoryStream::SaveToStream(TDLXStream& target) const {
-  target.WriteBuffer(data_.get(), size_);
+  if (size_ != 0) target.WriteBuffer(data_.get(), size_);
 }
 
 }  // namespace dlx
