@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "lib/dlx_string.h"
+#include "lib/exceptions.h"
 
 namespace dlx {
 
@@ -31,5 +32,15 @@ bool MessageBoxesSuppressed();
 // The answer of a box nobody can see: OK for a plain notice, otherwise the answer that stops
 // (Cancel, Abort, No). Never Retry: an unattended retry loop would never end.
 int SafeMessageBoxResult(UINT flags);
+
+}  // namespace dlx
+
+namespace dlx {
+
+// An operation called in a state or on a thread where it cannot work.
+class EDLXInvalidOperation : public EDLXException {
+ public:
+  using EDLXException::EDLXException;
+};
 
 }  // namespace dlx

@@ -1,0 +1,25 @@
+#include "core/errors.h"
+
+dlx::String FormatText(dlx::StringView format, std::initializer_list<dlx::StringView> args) {
+  dlx::String result;
+  result.reserve(format.size() + 32);
+  auto next = args.begin();
+  for (size_t i = 0; i < format.size(); ++i) {
+    const char16_t c = format[i];
+    if (c == u'%' && i + 1 < format.size()) {
+      const char16_t spec = format[i + 1];
+      if (spec == u'%') {
+        result.push_back(u'%');
+        ++i;
+        continue;
+      }
+      if (spec == u's' || spec == u'd') {
+        if (next != args.end()) result += *next++;
+        ++i;
+        continue;
+      }
+    }
+    result.push_back(c);
+  }
+  return result;
+}

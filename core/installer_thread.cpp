@@ -1,0 +1,72 @@
+#include "core/installer_thread.h"
+
+#include "core/installer.h"
+#include "core/product_info.h"
+#include "lib/exceptions.h"
+#include "lib/log.h"
+
+TInstallerThread::TInstallerThread() = default;
+
+TInstallerThread::~TInstallerThread() {
+  // The body uses the action list and the lock, which die with this object: join it first.
+  TerminateAndWait();
+}
+
+void TInstallerThread::Terminate() {
+  TDLXThread::Terminate();
+  std::lock_guard<std::mutex> guard(lock_);
+  if (currentAction_) currentAction_->Cancel();
+}
+
+void TInstallerThread::PopulateActions() {
+  Installer->ProductInfo().EnumActions([this](TInstallerActionClass actionClass) {
+    std::unique_ptr<TInstallerAction> action = actionClass();
+    action->OnProgress = [this](TInstallerAction&) { ReportProgress(); };
+    actions_.Add(std::move(action));
+  });
+}
+
+void TInstallerThread::SetCurrentAction(TInstallerAction* action) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    currentAction_ = action;
+  }
+  // Outside the lock: the main thread takes it in Terminate while this thread waits for it.
+  if (action) ReportProgress();
+}
+
+void TInstallerThread::ReportProgress() {
+  int current = 0;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (currentAction_) current = currentAction_->Progress();
+  }
+  const intptr_t data = (static_cast<intptr_t>(actions_.GetOverallProgress()) << 16) | (current & 0xFFFF);
+  Installer->PostEvent(ieProgress, data);
+  Installer->PostEvent(ieRepaint, 0);
+}
+
+void TInstallerThread::Execute() {
+  // Every failure ends the run and becomes a line of the error list; whatever happens, the last
+  // event is ieFinished, which the user interface waits for.
+  try {
+    PopulateActions();
+    dlx::Log(u"Actions: " + dlx::IntToStr(actions_.Count()));
+    for (int i = 0; i < actions_.Count() && !Terminated(); ++i) {
+      dlx::Log(u"Action " + dlx::IntToStr(i + 1) + u" of " + dlx::IntToStr(actions_.Count()) + u" starts");
+      SetCurrentAction(&actions_.Items(i));
+      actions_.Items(i).Run();
+    }
+  } catch (const dlx::EDLXException& e) {
+    Installer->AddError(e.Message());
+  } catch (const std::exception& e) {
+    Installer->AddError(dlx::FromUtf8(e.what()));
+  } catch (...) {
+    Installer->AddError(u"Unexpected error");
+  }
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    currentAction_ = nullptr;
+  }
+  Installer->PostEvent(ieFinished, Terminated() ? 1 : 0);
+}
