@@ -346,7 +346,13 @@ void TDLXIniFile::LoadFromText(const Char* text, size_t length) {
   ForEachTextLine(StringView(text, length), [&](StringView line) {
     if (line.empty()) return;
     if (line[0] == u'[') {
-      current = &GetOrCreateSection(line.size() < 3 ? StringView() : line.substr(1, line.size() - 2));
+      // The last character is dropped whatever it is; a surrogate pair is one character, so the
+      // name never ends in half of one (which no encoding but UTF-16 could store).
+      size_t last = line.size() - 1;
+      if (last > 1 && line[last] >= 0xDC00 && line[last] <= 0xDFFF && line[last - 1] >= 0xD800 &&
+          line[last - 1] <= 0xDBFF)
+        --last;
+      current = &GetOrCreateSection(line.size() < 3 ? StringView() : line.substr(1, last - 1));
     } else if (current) {
       current->Add(line);
     }

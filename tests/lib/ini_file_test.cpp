@@ -100,6 +100,11 @@ TEST(IniFile, LoadsRawLinesAndMatchesNamesIgnoringCase) {
   EXPECT_THROW(ini.Sections(-1), EDLXArgumentOutOfRange);
   EXPECT_EQ(Keys(ini, u"Main"), (std::vector<String>{u"Name", u"key ", u"; comment", u"second"}));
 
+  // An unclosed header ending in a surrogate pair loses the whole pair, not half of it.
+  ini.LoadFromText(u"[ab\U00010000\r\nk=1\r\n[\U00010000\r\nk=2");
+  EXPECT_EQ(ini.ReadString(u"ab", u"k", u""), u"1");
+  EXPECT_EQ(ini.ReadString(u"", u"k", u""), u"2");
+
   // The same text given to a string list keeps its empty lines; the loader does not.
   TDLXStringList list;
   list.SetText(u"a\r\n\r\nb");
