@@ -7,13 +7,13 @@ dlx::String FormatText(dlx::StringView format, std::initializer_list<dlx::String
   for (size_t i = 0; i < format.size(); ++i) {
     const char16_t c = format[i];
     if (c == u'%' && i + 1 < format.size()) {
-      const char16_t spec = format[i + 1];
-      if (spec == u'%') {
+      const char16_t directive = format[i + 1];
+      if (directive == u'%') {
         result.push_back(u'%');
         ++i;
         continue;
       }
-      if (spec == u's' || spec == u'd') {
+      if (directive == u's' || directive == u'd') {
         if (next != args.end()) result += *next++;
         ++i;
         continue;
