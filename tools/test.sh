@@ -15,7 +15,7 @@ run ctest --preset host-asan
 run xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win64
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 
-for target in build/fuzz/*_fuzz; do
+for target in build/fuzz/fuzz/*_fuzz; do
   [ -x "$target" ] || continue
   name=$(basename "$target" _fuzz)
   echo "== fuzz smoke: $name"
