@@ -133,6 +133,14 @@ void TDLXBufferedStream::LoadWindow(int64_t position) {
 
 size_t TDLXBufferedStream::Read(void* buffer, size_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
+  // The common case, a small read inside the window, needs no size query of the file: the
+  // window only ever holds bytes that exist.
+  const int64_t currentEnd = windowStart_ + static_cast<int64_t>(windowLength_);
+  if (count != 0 && position_ >= windowStart_ && static_cast<int64_t>(count) <= currentEnd - position_) {
+    std::memcpy(out, buffer_.data() + (position_ - windowStart_), count);
+    position_ += static_cast<int64_t>(count);
+    return count;
+  }
   size_t done = 0;
   while (done < count) {
     const int64_t size = GetSize();
