@@ -19,8 +19,6 @@ using dlx::String;
 
 namespace {
 
-constexpr size_t kCopyBufferSize = 1048576;
-
 // Everything up to and including the last ':', '\' or '/'.
 String FolderPart(const String& path) {
   const size_t at = path.find_last_of(u":\\/");
@@ -56,9 +54,11 @@ String StreamMD5(dlx::TDLXStream& stream) {
   return HashText(md5.Finalize(state));
 }
 
+// The entry is already whole in memory, so the file is written in one call, without a buffer of
+// its own in between: a buffer per file costs more than it saves over thousands of small files.
 std::unique_ptr<dlx::TDLXStream> TryCreate(const String& path) {
   try {
-    return std::make_unique<dlx::TDLXBufferedFileStream>(path, dlx::fmCreateTarget);
+    return std::make_unique<dlx::TDLXFileStream>(path, dlx::fmCreateTarget);
   } catch (const dlx::EDLXException&) {
     return nullptr;
   }
@@ -86,16 +86,8 @@ void TInstallerExtractHelper::Extract(const TInstallerScriptFile& entry) {
   std::unique_ptr<dlx::TDLXMemoryStream> source = resources.GetFile(entry.GetSourceName());
   std::unique_ptr<dlx::TDLXStream> file;
   if (!CreateTargetStream(target, *source, file)) return;
-  source->SetPosition(0);
-  std::vector<uint8_t> buffer(kCopyBufferSize);
-  for (;;) {
-    const size_t count = source->Read(buffer.data(), buffer.size());
-    if (count == 0) break;
-    file->WriteBuffer(buffer.data(), count);
-  }
-  // The buffered stream cannot report a failed write-back from its destructor: flush first, so a
-  // full disk ends the run instead of leaving a short file behind silently.
-  if (auto* buffered = dynamic_cast<dlx::TDLXBufferedStream*>(file.get())) buffered->Flush();
+  // A short write (a full disk) raises here, so the run ends instead of leaving a short file.
+  file->WriteBuffer(source->Memory(), static_cast<size_t>(source->Size()));
   file.reset();
   dlx::Log(u"Written \"" + target + u"\" (" + dlx::IntToStr(source->Size()) + u" bytes)");
 }

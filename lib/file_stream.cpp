@@ -69,7 +69,10 @@ void TDLXFileStream::SetSize(int64_t size) {
 TDLXBufferedStream::TDLXBufferedStream(TDLXStream* stream, size_t bufferSize, bool ownsStream)
     : stream_(stream), ownsStream_(ownsStream) {
   try {
-    buffer_.resize(bufferSize < 1024 ? kDefaultBufferSize : bufferSize);
+    // Left uninitialised: only the window's filled part is ever read, and zeroing would touch
+    // every page of the buffer even when a small file needs only the first few.
+    bufferSize_ = bufferSize < 1024 ? kDefaultBufferSize : bufferSize;
+    buffer_ = std::make_unique_for_overwrite<uint8_t[]>(bufferSize_);
     streamSize_ = stream_->GetSize();
     streamPosition_ = stream_->GetPosition();
     position_ = std::clamp<int64_t>(streamPosition_, 0, streamSize_);
@@ -91,7 +94,7 @@ TDLXBufferedStream::~TDLXBufferedStream() {
 
 void TDLXBufferedStream::WriteBack() {
   if (!changed_) return;
-  const size_t put = StreamWrite(windowStart_, buffer_.data(), windowLength_);
+  const size_t put = StreamWrite(windowStart_, buffer_.get(), windowLength_);
   // The window stays marked as changed, so a later attempt can still write it.
   if (put != windowLength_) throw EDLXStreamWriteError();
   changed_ = false;
@@ -128,7 +131,7 @@ void TDLXBufferedStream::MoveWindow(int64_t position) {
 
 void TDLXBufferedStream::LoadWindow(int64_t position) {
   MoveWindow(position);
-  windowLength_ = StreamRead(position, buffer_.data(), buffer_.size());
+  windowLength_ = StreamRead(position, buffer_.get(), bufferSize_);
 }
 
 size_t TDLXBufferedStream::Read(void* buffer, size_t count) {
@@ -137,7 +140,7 @@ size_t TDLXBufferedStream::Read(void* buffer, size_t count) {
   // window only ever holds bytes that exist.
   const int64_t currentEnd = windowStart_ + static_cast<int64_t>(windowLength_);
   if (count != 0 && position_ >= windowStart_ && static_cast<int64_t>(count) <= currentEnd - position_) {
-    std::memcpy(out, buffer_.data() + (position_ - windowStart_), count);
+    std::memcpy(out, buffer_.get() + (position_ - windowStart_), count);
     position_ += static_cast<int64_t>(count);
     return count;
   }
@@ -150,12 +153,12 @@ size_t TDLXBufferedStream::Read(void* buffer, size_t count) {
     if (position_ >= windowStart_ && position_ < windowEnd) {
       const auto offset = static_cast<size_t>(position_ - windowStart_);
       const size_t n = std::min(want, windowLength_ - offset);
-      std::memcpy(out + done, buffer_.data() + offset, n);
+      std::memcpy(out + done, buffer_.get() + offset, n);
       done += n;
       position_ += static_cast<int64_t>(n);
       continue;
     }
-    if (want >= buffer_.size()) {
+    if (want >= bufferSize_) {
       // A read of at least a whole buffer gains nothing from the window: it goes straight to the
       // stream, after a changed window is written back so that the stream holds the latest data.
       // (Smaller reads do better through the window: one large system read and a copy from a
@@ -175,7 +178,7 @@ size_t TDLXBufferedStream::Read(void* buffer, size_t count) {
 
 size_t TDLXBufferedStream::Write(const void* buffer, size_t count) {
   const auto* in = static_cast<const uint8_t*>(buffer);
-  const size_t capacity = buffer_.size();
+  const size_t capacity = bufferSize_;
   size_t done = 0;
   while (done < count) {
     const int64_t windowEnd = windowStart_ + static_cast<int64_t>(windowLength_);
@@ -199,7 +202,7 @@ size_t TDLXBufferedStream::Write(const void* buffer, size_t count) {
     }
     const auto offset = static_cast<size_t>(position_ - windowStart_);
     const size_t n = std::min(count - done, capacity - offset);
-    std::memcpy(buffer_.data() + offset, in + done, n);
+    std::memcpy(buffer_.get() + offset, in + done, n);
     windowLength_ = std::max(windowLength_, offset + n);
     changed_ = true;
     done += n;

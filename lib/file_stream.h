@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "lib/dlx_string.h"
 #include "lib/platform/fs.h"
@@ -79,7 +78,7 @@ class TDLXBufferedStream : public TDLXStream {
   void Flush();
 
   TDLXStream& Stream() noexcept { return *stream_; }
-  size_t BufferSize() const noexcept { return buffer_.size(); }
+  size_t BufferSize() const noexcept { return bufferSize_; }
 
  private:
   void WriteBack();
@@ -91,7 +90,8 @@ class TDLXBufferedStream : public TDLXStream {
 
   TDLXStream* stream_;
   bool ownsStream_;
-  std::vector<uint8_t> buffer_;
+  std::unique_ptr<uint8_t[]> buffer_;
+  size_t bufferSize_ = 0;
   int64_t windowStart_ = 0;
   size_t windowLength_ = 0;  // bytes of the window that hold data
   bool changed_ = false;

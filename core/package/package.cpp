@@ -148,6 +148,13 @@ TSetupPackageFileTableItem& TSetupPackageFileTable::Items(int32_t index) const {
 }
 
 bool TSetupPackageFileTable::Find(StringView name, TSetupPackageFileTableItem*& item) const {
+  if (!index_.empty()) {
+    const auto hit = index_.find(UpperCaseText(name));
+    if (hit != index_.end() && hit->second < items_.size() && SameText(items_[hit->second]->Name, name)) {
+      item = items_[hit->second].get();
+      return true;
+    }
+  }
   for (const auto& candidate : items_) {
     if (SameText(candidate->Name, name)) {
       item = candidate.get();
@@ -176,6 +183,7 @@ void TSetupPackageFileTable::LoadFromStream(TDLXStream& stream) {
       item->Name[k] = static_cast<Char>(name[2 * k] | (name[2 * k + 1] << 8));
     item->Offset = ReadInt64(stream);
     item->Size = ReadInt64(stream);
+    index_.emplace(UpperCaseText(item->Name), items_.size());
     items_.push_back(std::move(item));
   }
 }

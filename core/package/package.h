@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "lib/dlx_string.h"
@@ -54,10 +55,17 @@ class TSetupPackageFileTable {
   // EDLXStreamReadError.
   void LoadFromStream(TDLXStream& stream);
   void SaveToStream(TDLXStream& stream) const;
-  void Clear() { items_.clear(); }
+  void Clear() {
+    items_.clear();
+    index_.clear();
+  }
 
  private:
   std::vector<std::unique_ptr<TSetupPackageFileTableItem>> items_;
+  // Upper-cased name -> the first item of that name, for the items read by LoadFromStream: an
+  // installation looks up every one of thousands of entries. Items added or renamed later are
+  // found by the scan that a miss falls back to.
+  std::unordered_map<String, size_t> index_;
 };
 
 class TCustomSetupPackage {

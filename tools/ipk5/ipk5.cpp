@@ -400,9 +400,9 @@ int Extract(const std::vector<String>& args) {
     if (error) throw TToolError{FromPath(targets[i].parent_path()) + u": cannot create folder"};
     const String file = FromPath(targets[i]);
     try {
-      dlx::TDLXBufferedFileStream out(file, dlx::fmCreateOutput);
+      // The entry is whole in memory: one write, no buffer in between.
+      dlx::TDLXFileStream out(file, dlx::fmCreateOutput);
       data->SaveToStream(out);
-      out.Flush();
     } catch (const dlx::EDLXException& e) {
       dlx::DeleteFile(file);
       throw TToolError{file + u": " + e.Message()};

@@ -100,6 +100,35 @@ TEST(PackageRoundTrip, DuplicateNamesGiveTheFirstEntry) {
   const auto reader = Read(Build({{u"a.txt", {1}}, {u"A.TXT", {2}}, {u"a.txt", {3}}}));
   EXPECT_EQ(reader->FileTable().Count(), 3);
   EXPECT_EQ(ExtractBytes(*reader, u"a.txt"), (std::vector<uint8_t>{1}));
+  EXPECT_EQ(ExtractBytes(*reader, u"A.Txt"), (std::vector<uint8_t>{1}));
+}
+
+TEST(PackageRoundTrip, TableChangedAfterLoadingIsSearchedAsItNowIs) {
+  TDLXMemoryStream stored;
+  {
+    TSetupPackageFileTable table;
+    table.Add().Name = u"\u00c9t\u00e9.txt";
+    table.Add().Name = u"b.txt";
+    table.SaveToStream(stored);
+  }
+  stored.SetPosition(0);
+  TSetupPackageFileTable table;
+  table.LoadFromStream(stored);
+  TSetupPackageFileTableItem* item = nullptr;
+  ASSERT_TRUE(table.Find(u"\u00e9T\u00c9.TXT", item));
+  EXPECT_EQ(item, &table.Items(0));
+
+  // Renamed and added items are found under their new names, the old name no more.
+  table.Items(1).Name = u"renamed.txt";
+  table.Add().Name = u"added.txt";
+  EXPECT_FALSE(table.Find(u"b.txt", item));
+  ASSERT_TRUE(table.Find(u"RENAMED.TXT", item));
+  EXPECT_EQ(item, &table.Items(1));
+  ASSERT_TRUE(table.Find(u"Added.txt", item));
+  EXPECT_EQ(item, &table.Items(2));
+
+  table.Clear();
+  EXPECT_FALSE(table.Find(u"\u00c9t\u00e9.txt", item));
 }
 
 TEST(PackageRoundTrip, ExtractedStreamsAreIndependentCopies) {
