@@ -66,7 +66,7 @@ std::string Timestamp() {
 #else
   gmtime_r(&seconds, &utc);
 #endif
-  char buffer[40];
+  char buffer[96];  // room for any int the fields could hold, so nothing is ever cut
   std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
                 utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
   return buffer;
