@@ -216,9 +216,9 @@ TEST(SxmlReader, NameIndexOutsideTheTableIsCorrupt) {
 
 // A long name referenced by many tiny nodes would expand a small stream enormously.
 TEST(SxmlReader, NameExpansionIsBounded) {
-  const std::string longName(60000, 'n');
-  Bytes table = {0x01, 0xE0, 0xD4, 0x03};  // one entry of 60000 bytes
-  table.insert(table.end(), longName.begin(), longName.end());
+  Bytes table(4 + 60000, 'n');  // one entry of 60000 bytes
+  const uint8_t head[] = {0x01, 0xE0, 0xD4, 0x03};
+  std::copy(std::begin(head), std::end(head), table.begin());
   constexpr int kChildren = 40000;  // 2.4 GB of names if every node copied the long one
   Bytes tree = {0x01, 0x00, 0x02, 0xC0, 0xB8, 0x02};
   for (int i = 0; i < kChildren; ++i) tree.insert(tree.end(), {0x00, 0x00});
