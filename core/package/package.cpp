@@ -69,16 +69,17 @@ std::array<uint8_t, 4> KeyToBytes(int32_t key) {
   return bytes;
 }
 
-// A read-only view of the payload that reports how far the compressor has read.
-class TProgressSource final : public TDLXStream {
+// A read-only view of bytes held elsewhere (the payload being compressed, a resource), optionally
+// reporting how far it has been read.
+class TReadOnlyView final : public TDLXStream {
  public:
-  TProgressSource(const uint8_t* data, size_t size, const TSetupPackageProgress& progress)
+  TReadOnlyView(const uint8_t* data, size_t size, const TSetupPackageProgress* progress = nullptr)
       : data_(data), size_(size), progress_(progress) {}
   size_t Read(void* buffer, size_t count) override {
     const size_t n = std::min(count, size_ - position_);
     if (n) std::memcpy(buffer, data_ + position_, n);
     position_ += n;
-    if (progress_) progress_(static_cast<int64_t>(position_), static_cast<int64_t>(size_));
+    if (progress_ && *progress_) (*progress_)(static_cast<int64_t>(position_), static_cast<int64_t>(size_));
     return n;
   }
   size_t Write(const void*, size_t) override { return 0; }
@@ -95,42 +96,19 @@ class TProgressSource final : public TDLXStream {
   const uint8_t* data_;
   size_t size_;
   size_t position_ = 0;
-  const TSetupPackageProgress& progress_;
+  const TSetupPackageProgress* progress_;
 };
 
 #ifdef _WIN32
 // A resource's bytes as a stream, without copying them.
-class TResourceStream final : public TDLXStream {
- public:
-  TResourceStream(HMODULE instance, const String& name) {
-    HRSRC info = FindResourceW(instance, W(name), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    if (info == nullptr) throw EDLXException(u"Resource " + name + u" not found");
-    HGLOBAL handle = LoadResource(instance, info);
-    data_ = handle ? static_cast<const uint8_t*>(LockResource(handle)) : nullptr;
-    if (data_ == nullptr) throw EDLXException(u"Resource " + name + u" not found");
-    size_ = SizeofResource(instance, info);
-  }
-  size_t Read(void* buffer, size_t count) override {
-    const size_t n = std::min(count, size_ - position_);
-    if (n) std::memcpy(buffer, data_ + position_, n);
-    position_ += n;
-    return n;
-  }
-  size_t Write(const void*, size_t) override { return 0; }
-  int64_t Seek(int64_t offset, TDLXSeekOrigin origin) override {
-    int64_t base = origin == soBeginning ? 0
-                   : origin == soCurrent ? static_cast<int64_t>(position_)
-                                         : static_cast<int64_t>(size_);
-    position_ = static_cast<size_t>(std::clamp<int64_t>(base + offset, 0, static_cast<int64_t>(size_)));
-    return static_cast<int64_t>(position_);
-  }
-  void SetSize(int64_t) override { throw EDLXStreamWriteError(); }
-
- private:
-  const uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-  size_t position_ = 0;
-};
+TReadOnlyView ResourceView(HMODULE instance, const String& name) {
+  HRSRC info = FindResourceW(instance, W(name), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  if (info == nullptr) throw EDLXException(u"Resource " + name + u" not found");
+  HGLOBAL handle = LoadResource(instance, info);
+  const auto* data = handle ? static_cast<const uint8_t*>(LockResource(handle)) : nullptr;
+  if (data == nullptr) throw EDLXException(u"Resource " + name + u" not found");
+  return TReadOnlyView(data, SizeofResource(instance, info));
+}
 #endif
 
 }  // namespace
@@ -242,7 +220,7 @@ TSetupPackageReader::TSetupPackageReader(const String& fileName) {
 
 #ifdef _WIN32
 TSetupPackageReader::TSetupPackageReader(HMODULE instance, const String& resourceName) {
-  TResourceStream stream(instance, resourceName);
+  TReadOnlyView stream = ResourceView(instance, resourceName);
   Read(stream);
 }
 #endif
@@ -331,7 +309,7 @@ void TSetupPackageBuilder::Commit(TDLXStream& dest, int32_t level, const TSetupP
   dest.WriteBuffer(header, sizeof header);
 
   auto encipher = std::make_shared<TRC4Preprocessor>(KeyBytes);
-  TProgressSource source(payload_.Memory(), payload_.Size(), progress);
+  TReadOnlyView source(payload_.Memory(), payload_.Size(), &progress);
   LzmaCompress(source, dest, level, encipher);
 }
 
