@@ -5,8 +5,6 @@
 #include <shellapi.h>
 // clang-format on
 
-#include <vector>
-
 #include "core/errors.h"
 #include "core/installer.h"
 #include "core/spawn_service.h"
@@ -20,16 +18,6 @@
 
 using dlx::String;
 
-String ModuleFileName() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return String();
-    if (length < buffer.size()) return dlx::FromW(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 String SystemErrorMessage(unsigned long code, const String& detail) {
   return FormatText(u"System Error.  Code: %d.\r\n%s%s",
                     {dlx::IntToStr(static_cast<int64_t>(code)), dlx::platform::ErrorMessage(code), detail});
@@ -37,7 +25,7 @@ String SystemErrorMessage(unsigned long code, const String& detail) {
 
 int RelaunchElevated(const String& args, const String& program) {
   TInstallerSpawnService::Initialize(0);
-  const String file = program.empty() ? ModuleFileName() : program;
+  const String file = program.empty() ? dlx::GetExeName() : program;
   const String parameters =
       dlx::FormatSwitch(u"SKIPUAC", reinterpret_cast<intptr_t>(TInstallerSpawnService::Handle()), args);
   const String directory = dlx::GetCurrentDir();

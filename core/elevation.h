@@ -11,8 +11,6 @@
 // window of this process; the caller finalizes it.
 int RelaunchElevated(const dlx::String& args, const dlx::String& program = dlx::String());
 
-// The running module's full path.
-dlx::String ModuleFileName();
 // The system's text for an error code, and the engine's form of a failed system call:
 // "System Error.  Code: <code>.\r\n<system text><detail>".
 dlx::String SystemErrorMessage(unsigned long code, const dlx::String& detail);

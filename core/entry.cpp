@@ -195,7 +195,7 @@ TEntryEnvironment TEntryEnvironment::System() {
   environment.IsWinVistaOrLater = [] { return dlx::IsWinVistaOrLater(); };
   environment.IsUserAnAdmin = [] { return ::IsUserAnAdmin() != FALSE; };
   environment.RelaunchElevated = [](const String& args) { return ::RelaunchElevated(args); };
-  environment.ModuleFileName = [] { return ::ModuleFileName(); };
+  environment.ModuleFileName = [] { return dlx::GetExeName(); };
   environment.TempFolder = &ReadTempFolder;
   environment.StartProgram = &ShellStart;
   environment.CreateInstaller = [](const String& args) { return std::make_unique<TInstaller>(args); };

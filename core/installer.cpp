@@ -119,17 +119,7 @@ TInstaller::~TInstaller() {
 
 void TInstaller::CreateWindowOnMainThread() {
   if (!dlx::IsMainThread()) throw dlx::EDLXInvalidOperation(u"Cannot create window in non-main thread");
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSW windowClass{};
-  if (!GetClassInfoW(instance, kWindowClass, &windowClass)) {
-    windowClass = WNDCLASSW{};
-    windowClass.lpfnWndProc = &TInstaller::WndProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassW(&windowClass);
-  }
-  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, instance, nullptr);
+  HWND window = dlx::CreateMessageOnlyWindow(kWindowClass, &TInstaller::WndProc);
   if (!window) {
     const DWORD code = GetLastError();
     throw dlx::EDLXOSError(code, u"Cannot create the installer window (" + dlx::IntToStr(code) + u")");

@@ -26,16 +26,6 @@ TInstallerPackages::~TInstallerPackages() = default;
 
 namespace {
 
-String ModuleFileName() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return String();
-    if (length < buffer.size()) return dlx::FromW(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 String TempFolder() {
   wchar_t buffer[MAX_PATH + 2];
   const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
@@ -90,7 +80,7 @@ String SanitizePath(dlx::StringView path) {
 }  // namespace
 
 bool IsUninstallerExecutable() {
-  return dlx::SameText(dlx::ExtractFileName(ModuleFileName()), u"Uninstall.exe");
+  return dlx::SameText(dlx::ExtractFileName(dlx::GetExeName()), u"Uninstall.exe");
 }
 
 String GetSpecialFolder(int csidl) {
@@ -113,7 +103,7 @@ TInstallerResources::TInstallerResources(TInstallerPackages packages) {
     productPackage_ = std::move(packages.Product);
   } else if (IsUninstallerExecutable()) {
     productPackage_ =
-        std::make_unique<dlx::TSetupPackageReader>(dlx::ChangeFileExt(ModuleFileName(), u".dat"));
+        std::make_unique<dlx::TSetupPackageReader>(dlx::ChangeFileExt(dlx::GetExeName(), u".dat"));
   } else {
     productPackage_ = std::make_unique<dlx::TSetupPackageReader>(module, String(u"PRODUCT"));
   }

@@ -67,17 +67,7 @@ LRESULT CALLBACK SpawnWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 HWND CreateSpawnWindow() {
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSW windowClass{};
-  if (!GetClassInfoW(instance, kWindowClass, &windowClass)) {
-    windowClass = WNDCLASSW{};
-    windowClass.lpfnWndProc = &SpawnWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassW(&windowClass);
-  }
-  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, instance, nullptr);
+  HWND window = dlx::CreateMessageOnlyWindow(kWindowClass, &SpawnWindowProc);
   if (!window) {
     const DWORD code = GetLastError();
     throw dlx::EDLXOSError(code, u"Cannot create the spawn window (" + dlx::IntToStr(code) + u")");

@@ -97,4 +97,18 @@ int ShowErrorBox(HWND owner, const String& text, const String& caption, UINT fla
   return result;
 }
 
+HWND CreateMessageOnlyWindow(const wchar_t* className, WNDPROC windowProc) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW windowClass{};
+  if (!GetClassInfoW(instance, className, &windowClass)) {
+    windowClass = WNDCLASSW{};
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+  }
+  return CreateWindowExW(WS_EX_TOOLWINDOW, className, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         instance, nullptr);
+}
+
 }  // namespace dlx

@@ -33,6 +33,10 @@ bool MessageBoxesSuppressed();
 // (Cancel, Abort, No). Never Retry: an unattended retry loop would never end.
 int SafeMessageBoxResult(UINT flags);
 
+// A hidden message-only window of this module, its class registered on first use. Null when the
+// window cannot be created (GetLastError tells why).
+HWND CreateMessageOnlyWindow(const wchar_t* className, WNDPROC windowProc);
+
 }  // namespace dlx
 
 namespace dlx {
