@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build make g++ clang libclang-rt-14-dev clang-format clang-tidy
+  cmake ninja-build make ccache g++ clang libclang-rt-14-dev clang-format clang-tidy
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine64 xvfb xauth
   lzma-dev liblzma-dev xz-utils zlib1g-dev libminizip-dev binutils-source
