@@ -32,7 +32,8 @@ String EntryKey(dlx::StringView name) {
 }  // namespace
 
 bool IsRunLog(const String& path) {
-  return dlx::TDLXLog::IsOpen() && dlx::SameText(CanonicalPath(path), CanonicalPath(dlx::TDLXLog::FileName()));
+  return dlx::TDLXLog::IsOpen() &&
+         dlx::SameText(CanonicalPath(path), CanonicalPath(dlx::TDLXLog::FileName()));
 }
 
 String CanonicalPath(const String& path) {
@@ -61,15 +62,19 @@ TPrepareRollback::TPrepareRollback(const String& dest)
     : dest_(dest), backupFolder_(dest + zuva_names::kBackupFolder) {}
 
 void TPrepareRollback::AddDataFolder(const String& folder) {
+  for (const String& known : dataFolders_)
+    if (dlx::SameText(known, folder)) return;
   dataFolders_.push_back(folder);
 }
 
 void TPrepareRollback::CaptureRegistry(std::initializer_list<String> names) {
   std::vector<String> seen;
   for (const String& name : names) {
-    if (std::any_of(seen.begin(), seen.end(), [&](const String& s) { return dlx::SameText(s, name); })) continue;
+    if (std::any_of(seen.begin(), seen.end(), [&](const String& s) { return dlx::SameText(s, name); }))
+      continue;
     seen.push_back(name);
-    registry_.push_back(TRegistrySnapshot::Capture(HKEY_LOCAL_MACHINE, TInstallerApplicationRepository::KeyPath(name)));
+    registry_.push_back(
+        TRegistrySnapshot::Capture(HKEY_LOCAL_MACHINE, TInstallerApplicationRepository::KeyPath(name)));
   }
 }
 
@@ -95,6 +100,15 @@ bool TPrepareRollback::MayDelete(const String& path) const {
   return dlx::SameText(CanonicalPath(path), dlx::SystemFolder() + zuva_names::kObsoleteCodecLibrary);
 }
 
+bool TPrepareRollback::MayRemoveFolder(const String& folder) const {
+  const String canonical = dlx::IncludeTrailingPathDelimiter(CanonicalPath(folder));
+  auto same = [&](const String& root) {
+    return dlx::SameText(canonical, dlx::IncludeTrailingPathDelimiter(CanonicalPath(root)));
+  };
+  if (same(dest_) || MayDelete(folder)) return true;
+  return std::any_of(dataFolders_.begin(), dataFolders_.end(), same);
+}
+
 bool TPrepareRollback::Known(const String& path) const {
   return existing_.count(Key(path)) != 0;
 }
@@ -104,7 +118,8 @@ void TPrepareRollback::RemoveCreated(const String& root, dlx::TDLXStringList& re
   std::vector<String> folders;
   int failed = 0;
   dlx::EnumFiles(root, u"", dlx::tmAll, true, [&](const String& path) {
-    if (Known(path) || PathInsideFolder(path, backupFolder_) || dlx::SameText(path, backupFolder_) || IsRunLog(path))
+    if (Known(path) || PathInsideFolder(path, backupFolder_) || dlx::SameText(path, backupFolder_) ||
+        IsRunLog(path))
       return;
     if (dlx::IsPathDelimiter(path.back())) {
       folders.push_back(path);
@@ -118,10 +133,13 @@ void TPrepareRollback::RemoveCreated(const String& root, dlx::TDLXStringList& re
   });
   if (!Known(root)) folders.push_back(root);
   // Deepest first: a folder's path is longer than its parent's.
-  std::sort(folders.begin(), folders.end(), [](const String& a, const String& b) { return a.size() > b.size(); });
+  std::sort(folders.begin(), folders.end(),
+            [](const String& a, const String& b) { return a.size() > b.size(); });
   for (const String& folder : folders)
     if (dlx::RemoveDirectory(folder)) dlx::Log(u"Rollback: removed folder \"" + folder + u"\"");
-  if (failed) report.Add(u"Rollback: " + dlx::IntToStr(failed) + u" file(s) of this run could not be removed from \"" + root + u"\"");
+  if (failed)
+    report.Add(u"Rollback: " + dlx::IntToStr(failed) + u" file(s) of this run could not be removed from \"" +
+               root + u"\"");
 }
 
 void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
@@ -143,7 +161,8 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
       report.Add(u"The previous installation was restored from the backup \"" + archive_ + u"\" (" +
                  dlx::IntToStr(restored) + u" files).");
     } else {
-      report.Add(u"The previous installation could not be fully restored from the backup \"" + archive_ + u"\":");
+      report.Add(u"The previous installation could not be fully restored from the backup \"" + archive_ +
+                 u"\":");
       for (int i = 0; i < failures.Count(); ++i) report.Add(failures.Strings(i));
     }
   } else if (changed_ && !existing_.empty()) {
@@ -155,5 +174,6 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
   int failedKeys = 0;
   for (const TRegistrySnapshot& snapshot : registry_)
     if (!snapshot.Restore()) ++failedKeys;
-  if (failedKeys) report.Add(u"Rollback: " + dlx::IntToStr(failedKeys) + u" uninstall entries could not be put back.");
+  if (failedKeys)
+    report.Add(u"Rollback: " + dlx::IntToStr(failedKeys) + u" uninstall entries could not be put back.");
 }

@@ -33,6 +33,8 @@ class TPrepareRollback {
   // The path lies inside the installation folder or a data folder (compared by whole components,
   // ignoring case, after "." and ".." are resolved), or is the obsolete codec library.
   bool MayDelete(const dlx::String& path) const;
+  // The folder is one of those folders or lies inside one.
+  bool MayRemoveFolder(const dlx::String& folder) const;
 
   void Undo(dlx::TDLXStringList& report);
 
