@@ -10,6 +10,7 @@
 #include "core/installer.h"
 #include "core/product_info.h"
 #include "core/resources.h"
+#include "core/safe_delete.h"
 #include "core/script/file_list.h"
 #include "core/script/install_script.h"
 #include "lib/file_enum.h"
@@ -184,11 +185,12 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
   for (int i = 0; i < deleteList.Count(); ++i) {
     const String& path = deleteList.Strings(i);
     if (IsRunLog(path)) continue;
-    if (!rollback_->MayDelete(path)) {
+    const String root = rollback_->RootOf(path);
+    if (root.empty()) {
       dlx::Log(u"Not deleted, outside the folders of the installation: " + path);
       continue;
     }
-    DeleteFileOrSchedule(path);
+    SafeDelete(path, root);
   }
   // The folders that directly held a listed file, deepest first, when they are empty now.
   dlx::TDLXStringList folders;

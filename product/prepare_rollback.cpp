@@ -6,6 +6,8 @@
 #include <unordered_map>
 
 #include "core/app_repository.h"
+#include "core/paths.h"
+#include "core/safe_delete.h"
 #include "lib/file_enum.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -36,26 +38,9 @@ bool IsRunLog(const String& path) {
          dlx::SameText(CanonicalPath(path), CanonicalPath(dlx::TDLXLog::FileName()));
 }
 
-String CanonicalPath(const String& path) {
-  if (path.empty()) return path;
-  const String input = dlx::ApplyLongPathRule(path);
-  DWORD size = GetFullPathNameW(dlx::W(input), 0, nullptr, nullptr);
-  if (size == 0) return path;
-  std::wstring buffer(size, L'\0');
-  size = GetFullPathNameW(dlx::W(input), size, buffer.data(), nullptr);
-  String result = dlx::FromW(buffer.c_str(), size);
-  if (result.rfind(u"\\\\?\\UNC\\", 0) == 0)
-    result = u"\\\\" + result.substr(8);
-  else if (result.rfind(u"\\\\?\\", 0) == 0)
-    result = result.substr(4);
-  return result;
-}
-
 bool PathInsideFolder(const String& path, const String& folder) {
-  if (folder.empty()) return false;
-  const String full = CanonicalPath(path);
-  const String root = dlx::IncludeTrailingPathDelimiter(CanonicalPath(folder));
-  return full.size() > root.size() && dlx::SameText(dlx::StringView(full).substr(0, root.size()), root);
+  if (path.empty() || folder.empty()) return false;
+  return IsPathInside(CanonicalPath(path), CanonicalPath(folder), false);
 }
 
 TPrepareRollback::TPrepareRollback(const String& dest)
@@ -97,16 +82,24 @@ bool TPrepareRollback::MayDelete(const String& path) const {
   if (PathInsideFolder(path, dest_)) return true;
   for (const String& folder : dataFolders_)
     if (PathInsideFolder(path, folder)) return true;
-  return dlx::SameText(CanonicalPath(path), dlx::SystemFolder() + zuva_names::kObsoleteCodecLibrary);
+  return SamePath(CanonicalPath(path),
+                  CanonicalPath(dlx::SystemFolder() + zuva_names::kObsoleteCodecLibrary));
 }
 
 bool TPrepareRollback::MayRemoveFolder(const String& folder) const {
-  const String canonical = dlx::IncludeTrailingPathDelimiter(CanonicalPath(folder));
-  auto same = [&](const String& root) {
-    return dlx::SameText(canonical, dlx::IncludeTrailingPathDelimiter(CanonicalPath(root)));
-  };
+  const String canonical = CanonicalPath(folder);
+  if (IsProtectedFolder(canonical)) return false;
+  auto same = [&](const String& root) { return SamePath(canonical, CanonicalPath(root)); };
   if (same(dest_) || MayDelete(folder)) return true;
   return std::any_of(dataFolders_.begin(), dataFolders_.end(), same);
+}
+
+String TPrepareRollback::RootOf(const String& path) const {
+  if (PathInsideFolder(path, dest_)) return dest_;
+  for (const String& folder : dataFolders_)
+    if (PathInsideFolder(path, folder)) return folder;
+  if (MayDelete(path)) return dlx::SystemFolder();
+  return String();
 }
 
 bool TPrepareRollback::Known(const String& path) const {
@@ -125,11 +118,7 @@ void TPrepareRollback::RemoveCreated(const String& root, dlx::TDLXStringList& re
       folders.push_back(path);
       return;
     }
-    dlx::SetFileAttributes(path, dlx::faNormal);
-    if (dlx::DeleteFile(path))
-      dlx::Log(u"Rollback: removed \"" + path + u"\"");
-    else
-      ++failed;
+    if (SafeDelete(path, root) != TSafeDeleteResult::sdDeleted) ++failed;
   });
   if (!Known(root)) folders.push_back(root);
   // Deepest first: a folder's path is longer than its parent's.

@@ -36,6 +36,9 @@ class TPrepareRollback {
   // The folder is one of those folders or lies inside one.
   bool MayRemoveFolder(const dlx::String& folder) const;
 
+  // The folder a deletion of the path is confined to (one of MayDelete's), or empty.
+  dlx::String RootOf(const dlx::String& path) const;
+
   void Undo(dlx::TDLXStringList& report);
 
  private:
@@ -53,9 +56,8 @@ class TPrepareRollback {
   bool deleting_ = false;
 };
 
-// The path with "." and ".." resolved and "/" as "\" (GetFullPathNameW, which touches no disk).
-dlx::String CanonicalPath(const dlx::String& path);
-// The path lies inside the folder (which ends with "\"), by whole components, ignoring case.
+// The path lies inside the folder, by whole components after "." and ".." are resolved, ignoring
+// case.
 bool PathInsideFolder(const dlx::String& path, const dlx::String& folder);
 // The path is the run's own log file (open and written to while the run goes on).
 bool IsRunLog(const dlx::String& path);
