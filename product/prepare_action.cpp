@@ -215,7 +215,11 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
     }
     groups[group].push_back(path);
   }
-  for (size_t group = 0; group < roots.size(); ++group) SafeDeleteAll(groups[group], roots[group]);
+  int deleted = 0;
+  for (size_t group = 0; group < roots.size(); ++group)
+    for (TSafeDeleteResult result : SafeDeleteAll(groups[group], roots[group]))
+      if (result == TSafeDeleteResult::sdDeleted) ++deleted;
+  rollback_->CountDeleted(deleted);
   // The folders that directly held a listed file, deepest first, when they are empty now.
   dlx::TDLXStringList folders;
   for (int i = 0; i < deleteList.Count(); ++i) folders.Add(dlx::ExtractFilePath(deleteList.Strings(i)));

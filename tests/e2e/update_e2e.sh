@@ -93,6 +93,17 @@ expect "fresh install made no backup folder" test ! -e "$root/fresh/ZUVA/!Backup
 expect "the run's log in the installation folder is kept" grep -q 'Setup ends with exit code 0' <(log_text "$root/fresh/ZUVA/install.log")
 run reg delete "$uninstall_root\\ZUVA" /f
 
+# ---- a fresh installation that fails at its last step (ZUVA.ini cannot be written, a folder has
+# that name) leaves nothing behind: no files, no folders, no uninstall entry
+mkdir -p "$root/freshfail/ZUVA/ZUVA.ini"
+run "$setup" "/AUTO=$winroot\\freshfail\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\freshfail.log"
+code=$?
+expect "the failing fresh install exits 1603 (status $code)" test $code -eq $failed_status
+expect "the files of the failed fresh install were written first" grep -q 'Written "C:\\zu\\freshfail\\ZUVA\\ZUVA.exe"' <(log_text "$root/freshfail.log")
+expect "nothing is left but what was there" test "$(cd "$root/freshfail" && find . | sort | tr '\n' ' ')" = ". ./ZUVA ./ZUVA/ZUVA.ini "
+expect "the failed fresh install left no uninstall entry" test -z "$(reg_text "$uninstall_root\\ZUVA")"
+expect "the log says the installation's files were removed" grep -q 'The files of this installation were removed' <(log_text "$root/freshfail.log")
+
 clear_data
 # ---- update from 3.90 of the older generation, two users
 d3=$root/g3/ZUVA
@@ -268,6 +279,19 @@ expect "the user's data folder is byte for byte as before" test "$(fingerprint "
 expect "attributes come back (Readme.txt read-only)" grep -q 'R.*Readme.txt' <(timeout 60 "$wine_run" cmd /c attrib 'C:\zu\fail\ZUVA\Readme.txt' 2>/dev/null)
 expect "the uninstall entry is as before" test "$(reg_text "$uninstall_root\\ZUVA")" = "$registry_before"
 if [ "$(fingerprint "$dfail")" != "$before" ]; then diff <(echo "$before") <(fingerprint "$dfail") | head -20; fi
+
+# The same without a backup: nothing to put back, and the error says so.
+rm -f "$root/held" "$root/release"
+timeout 200 "$wine_run" "$holder" 'C:\zu\fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release' >/dev/null 2>&1 &
+holder_pid=$!
+for _ in $(seq 1 60); do [ -e "$root/held" ] && break; sleep 0.5; done
+run "$setup" "/AUTO=$winroot\\fail\\ZUVA" /SILENT /SUPPRESSMSGBOXES /NOBACKUP "/LOG=$winroot\\nobackup.log"
+code=$?
+touch "$root/release"
+wait "$holder_pid" 2>/dev/null
+expect "the failed update without backup exits 1603 (status $code)" test $code -eq $failed_status
+expect "its error says the previous installation could not be restored" \
+  grep -q 'Error: .*The previous installation could not be restored: no backup of it was made' <(log_text "$root/nobackup.log")
 
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
 run reg delete "$profile_list\\S-1-5-21-0-0-0-1001" /f
