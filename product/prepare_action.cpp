@@ -170,20 +170,19 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
       backupFolder + u"z Before install " + ProductInfo().GetVersion() + u" [" + BackupTimeStamp() + u"].zip";
   dlx::Log(u"Backup: " + dlx::IntToStr(static_cast<int64_t>(items.size())) + u" files, " +
            dlx::IntToStr(total) + u" bytes, into " + archiveName);
+  std::vector<TBackupItem> entries;
+  entries.reserve(items.size());
+  for (const TInstallerFileListItem* item : items) entries.push_back({item->FileName, item->TargetName});
   std::vector<TBackupEntryRecord> records;
-  records.reserve(items.size());
   {
     TBackupArchiveWriter archive(archiveName);
-    for (const TInstallerFileListItem* item : items) {
-      try {
-        records.push_back(archive.Add(item->FileName, item->TargetName));
-      } catch (const dlx::EDLXOSError& e) {
-        throw EInstallerBackupError(
-            FormatText(u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
-                       {item->FileName, dlx::IntToStr(dlx::FileSize(item->FileName)), e.Message(),
-                        dlx::platform::ErrorMessage(e.Code())}));
-      }
-      ReportPosition();
+    try {
+      records = archive.AddAll(entries, [this](size_t) { ReportPosition(); });
+    } catch (const EBackupItemError& e) {
+      const String& file = entries[e.Index].SourcePath;
+      throw EInstallerBackupError(FormatText(
+          u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
+          {file, dlx::IntToStr(dlx::FileSize(file)), e.Message(), dlx::platform::ErrorMessage(e.Code())}));
     }
     archive.Close();
   }

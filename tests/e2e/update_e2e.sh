@@ -115,7 +115,7 @@ run reg add "$uninstall_root\\ZUVA3" /v InstallPath /d 'C:\zu\g3\ZUVA\' /f
 run "$setup" "/AUTO=$winroot\\g3\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\g3.log"
 code=$?
 expect "update from 3.90 exits 0 (got $code)" test $code -eq 0
-log_text "$root/g3.log" | grep -q 'options Auto,Update,Silent' && pass "3.90 is updated in place" || fail "3.90 is updated in place"
+expect "3.90 is updated in place" grep -q 'options Auto,Update,Silent' <(log_text "$root/g3.log")
 for user in "$me" alice; do
   new=$(appdata_of "$user")/ZUVA
   expect "$user: data folder moved from ZUVA3 to ZUVA" test -d "$new" -a ! -e "$(appdata_of "$user")/ZUVA3"

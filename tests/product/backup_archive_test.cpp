@@ -16,14 +16,16 @@ struct Source {
 
 std::vector<TBackupEntryRecord> WriteArchive(const TempFolder& folder, const String& archive,
                                              const std::vector<Source>& sources) {
-  std::vector<TBackupEntryRecord> records;
-  TBackupArchiveWriter writer(archive);
+  std::vector<TBackupItem> items;
   for (const Source& source : sources) {
     const String path = folder.Path() + u"src\\" + source.name;
     EXPECT_TRUE(dlx::ForceDirectories(dlx::ExtractFilePath(path)));
     WriteFile(path, source.bytes);
-    records.push_back(writer.Add(path, source.name));
+    items.push_back({path, source.name});
   }
+  TBackupArchiveWriter writer(archive);
+  size_t added = 0;
+  auto records = writer.AddAll(items, [&](size_t index) { EXPECT_EQ(index, added++); });
   writer.Close();
   return records;
 }
@@ -32,6 +34,8 @@ const std::vector<Source> kSources = {
     {u"Program\\ZUVA.exe", std::string(300000, 'x') + "end"},
     {u"Profiles\\Ünal\\Playlists\\Ölçü.zpl", "playlist"},
     {u"Program\\empty.txt", ""},
+    // Larger than what is compressed ahead: streamed by the writer itself.
+    {u"Program\\System\\Data\\media.dat", std::string(3 << 20, 'm')},
 };
 
 TEST(BackupArchive, WrittenArchiveVerifiesAndRestoresWithTimesAndAttributes) {
@@ -56,7 +60,7 @@ TEST(BackupArchive, WrittenArchiveVerifiesAndRestoresWithTimesAndAttributes) {
   dlx::TDLXStringList failures;
   const int restored = RestoreBackupArchive(
       archive, [&](const String& name) { return folder.Path() + u"src\\" + name; }, failures);
-  EXPECT_EQ(restored, 3);
+  EXPECT_EQ(restored, 4);
   EXPECT_EQ(failures.Count(), 0);
   for (const Source& source : kSources) {
     String path = folder.Path() + u"src\\" + source.name;
@@ -105,6 +109,26 @@ TEST(BackupArchive, VerificationRefusesAnArchiveThatDiffersFromItsSources) {
   expectRefused("damaged data", records);
   WriteFile(archive, good.substr(0, good.size() / 2));
   expectRefused("a truncated archive", records);
+}
+
+// A file another program keeps from being read: the error names that item.
+TEST(BackupArchive, UnreadableFileIsReportedWithItsIndex) {
+  TempFolder folder(u"ziplocked");
+  const String locked = folder.Path() + u"b.txt";
+  WriteFile(folder.Path() + u"a.txt", "a");
+  WriteFile(locked, "b");
+  HANDLE holder =
+      CreateFileW(dlx::W(locked), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  TBackupArchiveWriter writer(folder.Path() + u"backup.zip");
+  try {
+    writer.AddAll({{folder.Path() + u"a.txt", u"a.txt"}, {locked, u"b.txt"}}, nullptr);
+    ADD_FAILURE() << "a locked file was archived";
+  } catch (const EBackupItemError& e) {
+    EXPECT_EQ(e.Index, 1u);
+    EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
+  }
+  CloseHandle(holder);
 }
 
 }  // namespace
