@@ -155,8 +155,10 @@ clear_data
 # ---- update from 4.50 portable
 d45=$root/p45/ZUVA
 python3 "$make_old" 4500 "$d45" >/dev/null
-run "$setup" "/AUTO=$winroot\\p45\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\p45.log"
+# The run's own log lies in the installation folder: neither archived nor deleted.
+run "$setup" "/AUTO=$winroot\\p45\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\p45\\ZUVA\\update.log"
 code=$?
+cp "$d45/update.log" "$root/p45.log" 2>/dev/null
 expect "update from 4.50 portable exits 0 (got $code)" test $code -eq 0
 expect "the update ran as a portable one" grep -q 'options Auto,Portable,Update,Silent' <(log_text "$root/p45.log")
 for name in Profile/ZUVA.ini Profile/zuva_custom_covers.db "Profile/Playlists/Road trip.zpl" \
@@ -171,6 +173,8 @@ expect "portable: ZUVA.ini says UserMode=0" grep -qx 'UserMode=0' <(ini_text "$d
 listing=$(zip_listing "$(only_archive "$d45")")
 expect "portable archive names are relative to the folder" \
   bash -c 'grep -q "^Profile/Playlists/Road trip.zpl|" <<<"$1" && grep -q "^ZUVA.exe|" <<<"$1" && ! grep -q "^Program/" <<<"$1"' _ "$listing"
+expect "portable: the run's log is not in the archive" bash -c '! grep -q "update.log" <<<"$1"' _ "$listing"
+expect "portable: the run's log is complete" grep -q 'Setup ends with exit code 0' <(log_text "$d45/update.log")
 expect "portable: no uninstall entry" test -z "$(reg_text "$uninstall_root\\ZUVA")"
 
 clear_data
