@@ -19,8 +19,10 @@
 using dlx::String;
 
 String SystemErrorMessage(unsigned long code, const String& detail) {
+  // The detail (a path) on a line of its own: the system's text does not end with a separator.
   return FormatText(u"System Error.  Code: %d.\r\n%s%s",
-                    {dlx::IntToStr(static_cast<int64_t>(code)), dlx::platform::ErrorMessage(code), detail});
+                    {dlx::IntToStr(static_cast<int64_t>(code)), dlx::platform::ErrorMessage(code),
+                     detail.empty() ? String() : u"\r\n" + detail});
 }
 
 int RelaunchElevated(const String& args, const String& program) {

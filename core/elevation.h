@@ -12,5 +12,6 @@
 int RelaunchElevated(const dlx::String& args, const dlx::String& program = dlx::String());
 
 // The system's text for an error code, and the engine's form of a failed system call:
-// "System Error.  Code: <code>.\r\n<system text><detail>".
+// "System Error.  Code: <code>.\r\n<system text>\r\n<detail>" (no second line break without a
+// detail).
 dlx::String SystemErrorMessage(unsigned long code, const dlx::String& detail);
