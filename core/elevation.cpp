@@ -29,7 +29,8 @@ int RelaunchElevated(const String& args, const String& program) {
   TInstallerSpawnService::Initialize(0);
   const String file = program.empty() ? dlx::GetExeName() : program;
   const String parameters =
-      dlx::FormatSwitch(u"SKIPUAC", reinterpret_cast<intptr_t>(TInstallerSpawnService::Handle()), args);
+      dlx::FormatSwitch(u"SKIPUAC", reinterpret_cast<intptr_t>(TInstallerSpawnService::Handle()),
+                        dlx::FormatSwitch(u"SPAWNTOKEN", TInstallerSpawnService::RequestToken(), args));
   const String directory = dlx::GetCurrentDir();
 
   SHELLEXECUTEINFOW info{};
@@ -40,7 +41,8 @@ int RelaunchElevated(const String& args, const String& program) {
   info.lpParameters = dlx::W(parameters);
   info.lpDirectory = dlx::W(directory);
   info.nShow = SW_SHOWNORMAL;
-  dlx::Log(u"Elevation: starting \"" + file + u"\" " + parameters);
+  // The token stays out of the log: the log file is readable by the user's other programs.
+  dlx::Log(u"Elevation: starting \"" + file + u"\" " + args);
   if (!ShellExecuteExW(&info)) {
     const DWORD code = GetLastError();
     if (code == ERROR_CANCELLED) {
@@ -56,6 +58,7 @@ int RelaunchElevated(const String& args, const String& program) {
     return InstallerExitSuccess;
   }
   dlx::TScopedHandle process(info.hProcess);
+  TInstallerSpawnService::TrustProcess(GetProcessId(process.Get()));
   // The spawn window receives its requests during this wait.
   dlx::WaitWithMessages(process.Get(), INFINITE);
   DWORD exitCode = InstallerExitFailed;
