@@ -126,8 +126,10 @@ void TInstallerUpdateTaskRemoveUninstallInfo::Execute(dlx::TDLXStringList*) {
 }
 
 void TInstallerUpdateTaskRemoveFromRegistry::Execute(dlx::TDLXStringList*) {
-  const String command = Installer->DestPath() + zuva_names::kRegistrar + u" /REG=U";
-  if (!ExecuteAndWait(command)) dlx::Log(u"Cannot start \"" + command + u"\"");
+  // The program's path is quoted: unquoted, a folder with a blank would let a program planted
+  // before the blank run instead.
+  const String program = Installer->DestPath() + zuva_names::kRegistrar;
+  if (!ExecuteAndWait(program, u"/REG=U")) dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
   TInstallerApplicationRepository::Unregister(ProductInfo().GetName());
 }
 
