@@ -38,6 +38,12 @@ class TPrepareRollback {
   // The folder is one of those folders or lies inside one.
   bool MayRemoveFolder(const dlx::String& folder) const;
 
+  // Takes a file that is deleted without a backup (a cache, the self-updater) out of the way
+  // instead: moved into a private folder of the temporary folder and deleted at the next restart,
+  // so that a failed run can put it back. False when it could not be moved (the caller deletes
+  // it then).
+  bool HoldAside(const dlx::String& path);
+
   // The folder a deletion of the path is confined to (one of MayDelete's), or empty.
   dlx::String RootOf(const dlx::String& path) const;
 
@@ -57,6 +63,8 @@ class TPrepareRollback {
   bool changed_ = false;
   bool deleting_ = false;
   int deleted_ = 0;
+  dlx::String holdFolder_;
+  std::vector<std::pair<dlx::String, dlx::String>> held_;  // original path, where it is now
 };
 
 // The path lies inside the folder, by whole components after "." and ".." are resolved, ignoring

@@ -280,9 +280,7 @@ log=$(log_text "$root/fail.log")
 expect "the failed update exits 1603 (status $code)" test $code -eq $failed_status
 expect "the old files had been deleted before the failure" grep -q 'Deleted "C:\\zu\\fail\\ZUVA\\ZUVA.exe"' <<<"$log"
 expect "the log says the previous installation was restored" grep -q 'The previous installation was restored from the backup' <<<"$log"
-# The cache databases and the self-updater are deleted without a backup by design.
-expect "the installation folder is byte for byte as before (but for caches and updater)" \
-  test "$(fingerprint "$dfail" | grep -v -e zuva_waveform.cache -e ZUVAUpdater.exe)" = "$(grep -v -e zuva_waveform.cache -e ZUVAUpdater.exe <<<"$before")"
+expect "the installation folder is byte for byte as before" test "$(fingerprint "$dfail")" = "$before"
 expect "the user's data folder is byte for byte as before" test "$(fingerprint "$(appdata_of "$me")/ZUVA")" = "$data_before"
 expect "attributes come back (Readme.txt read-only)" grep -q 'R.*Readme.txt' <(timeout 60 "$wine_run" cmd /c attrib 'C:\zu\fail\ZUVA\Readme.txt' 2>/dev/null)
 expect "the uninstall entry is as before" test "$(reg_text "$uninstall_root\\ZUVA")" = "$registry_before"
