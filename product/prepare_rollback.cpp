@@ -122,6 +122,8 @@ bool TPrepareRollback::HoldAside(const String& path) {
     return false;
   // Gone for good at the next restart, unless the rollback takes it back first.
   MoveFileExW(dlx::W(dlx::ApplyLongPathRule(target)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  // And the folder after the files (restart operations run in the order they were made).
+  MoveFileExW(dlx::W(dlx::ExcludeTrailingPathDelimiter(holdFolder_)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   held_.emplace_back(path, target);
   dlx::Log(u"Deleted \"" + path + u"\" (held in \"" + target + u"\" until the run ends)");
   return true;
