@@ -202,7 +202,6 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
 }
 
 void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
-  rollback_->MarkDeleting();
   int heldAside = 0;
   // Grouped by the folder each deletion is confined to, in list order within each group.
   std::vector<String> roots;

@@ -29,7 +29,6 @@ class TPrepareRollback {
   void SetBackup(const dlx::String& archive, const std::vector<TBackupEntryRecord>& records);
   // From here on the previous installation is being changed (tasks, then deletion).
   void MarkChanged() { changed_ = true; }
-  void MarkDeleting() { deleting_ = true; }
   // Files of the previous installation that the deletion step removed.
   void CountDeleted(int count) { deleted_ += count; }
   // The path lies inside the installation folder or a data folder (compared by whole components,
@@ -61,7 +60,6 @@ class TPrepareRollback {
   dlx::String archive_;
   std::vector<TBackupEntryRecord> records_;
   bool changed_ = false;
-  bool deleting_ = false;
   int deleted_ = 0;
   dlx::String holdFolder_;
   std::vector<std::pair<dlx::String, dlx::String>> held_;  // original path, where it is now
