@@ -299,6 +299,33 @@ expect "the failed update without backup exits 1603 (status $code)" test $code -
 expect "its error says the previous installation could not be restored" \
   grep -q 'Error: .*The previous installation could not be restored: no backup of it was made' <(log_text "$root/nobackup.log")
 
+# ---- a failed update from 3.90 for two users: the new data folders go, the old ones, the
+# renamed files and the ZUVA3 entry come back
+clear_data
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+dg=$root/g3fail/ZUVA
+python3 "$make_old" 3900 "$dg" --user "$me=$(appdata_of "$me")" --user "alice=$(appdata_of alice)" >/dev/null
+run reg add "$uninstall_root\\ZUVA3" /v InstallPath /d 'C:\zu\g3fail\ZUVA\' /f
+registry_before=$(reg_text "$uninstall_root")
+before=$(fingerprint "$dg")
+mine_before=$(fingerprint "$(appdata_of "$me")/ZUVA3")
+alice_before=$(fingerprint "$(appdata_of alice)/ZUVA3")
+rm -f "$root/held" "$root/release"
+timeout 200 "$wine_run" "$holder" 'C:\zu\g3fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release' >/dev/null 2>&1 &
+holder_pid=$!
+for _ in $(seq 1 60); do [ -e "$root/held" ] && break; sleep 0.5; done
+run "$setup" "/AUTO=$winroot\\g3fail\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\g3fail.log"
+code=$?
+touch "$root/release"
+wait "$holder_pid" 2>/dev/null
+expect "the failed update from 3.90 exits 1603 (status $code)" test $code -eq $failed_status
+expect "the old data folders had been moved before the failure" grep -q 'Copied "C:\\users\\alice\\AppData\\Roaming\\ZUVA3' <(log_text "$root/g3fail.log")
+expect "3.90: the installation folder is as before" test "$(fingerprint "$dg")" = "$before"
+expect "3.90: $me's old data folder is as before" test "$(fingerprint "$(appdata_of "$me")/ZUVA3")" = "$mine_before"
+expect "3.90: alice's old data folder is as before" test "$(fingerprint "$(appdata_of alice)/ZUVA3")" = "$alice_before"
+expect "3.90: no new data folder is left" test ! -e "$(appdata_of "$me")/ZUVA" -a ! -e "$(appdata_of alice)/ZUVA"
+expect "3.90: the uninstall entries are as before (ZUVA3 back, no ZUVA)" test "$(reg_text "$uninstall_root")" = "$registry_before"
+
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
 run reg delete "$profile_list\\S-1-5-21-0-0-0-1001" /f
 run reg delete "$profile_list\\S-1-5-21-0-0-0-1002.bak" /f
