@@ -349,7 +349,14 @@ std::vector<TBackupEntryRecord> TBackupArchiveWriter::AddAll(const std::vector<T
         index = next++;
       }
       TPreparedEntry entry;
-      Prepare(items[index], entry);
+      try {
+        Prepare(items[index], entry);
+      } catch (const std::exception&) {
+        // Nothing may leave a thread: the writer reports it for this file.
+        entry = TPreparedEntry();
+        entry.Error = ERROR_NOT_ENOUGH_MEMORY;
+        entry.ErrorText = u"Cannot read the file into memory";
+      }
       {
         std::lock_guard<std::mutex> guard(lock);
         entry.Ready = true;
