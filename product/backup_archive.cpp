@@ -470,10 +470,17 @@ void VerifyBackupArchive(const String& fileName, const std::vector<TBackupEntryR
   // Inflating is the slow part: every processor takes its share of the entries.
   const size_t parts = std::max<size_t>(1, std::min<size_t>(std::thread::hardware_concurrency(), 4));
   std::vector<String> problems(parts);
+  // Nothing may leave a thread, and the calling thread must get to the joins.
+  auto verify = [&](size_t part) {
+    try {
+      problems[part] = VerifyEntries(fileName, records, part, parts);
+    } catch (const std::exception&) {
+      problems[part] = u"it cannot be read into memory";
+    }
+  };
   std::vector<std::thread> threads;
-  for (size_t part = 1; part < parts; ++part)
-    threads.emplace_back([&, part] { problems[part] = VerifyEntries(fileName, records, part, parts); });
-  problems[0] = VerifyEntries(fileName, records, 0, parts);
+  for (size_t part = 1; part < parts; ++part) threads.emplace_back(verify, part);
+  verify(0);
   for (std::thread& thread : threads) thread.join();
   for (const String& problem : problems)
     if (!problem.empty())
