@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "core/errors.h"
@@ -381,7 +382,13 @@ std::vector<TBackupEntryRecord> TBackupArchiveWriter::AddAll(const std::vector<T
       for (std::thread& thread : Threads) thread.join();
     }
   } join{threads, lock, changed, stop};
-  for (size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+  for (size_t i = 0; i < workers; ++i) {
+    try {
+      threads.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer helpers; with none, the writer prepares each file itself
+    }
+  }
 
   std::vector<TBackupEntryRecord> records;
   records.reserve(items.size());
@@ -390,10 +397,11 @@ std::vector<TBackupEntryRecord> TBackupArchiveWriter::AddAll(const std::vector<T
     TPreparedEntry entry;
     {
       std::unique_lock<std::mutex> guard(lock);
-      changed.wait(guard, [&] { return prepared[index].Ready; });
+      if (!threads.empty()) changed.wait(guard, [&] { return prepared[index].Ready; });
       entry = std::move(prepared[index]);
       prepared[index] = TPreparedEntry();
     }
+    if (threads.empty()) Prepare(items[index], entry);
     const TBackupItem& item = items[index];
     try {
       if (entry.Error) throw AddError(entry.Error, entry.ErrorText);
@@ -479,7 +487,13 @@ void VerifyBackupArchive(const String& fileName, const std::vector<TBackupEntryR
     }
   };
   std::vector<std::thread> threads;
-  for (size_t part = 1; part < parts; ++part) threads.emplace_back(verify, part);
+  for (size_t part = 1; part < parts; ++part) {
+    try {
+      threads.emplace_back(verify, part);
+    } catch (const std::system_error&) {
+      verify(part);  // no thread to be had: this one does that share too
+    }
+  }
   verify(0);
   for (std::thread& thread : threads) thread.join();
   for (const String& problem : problems)
