@@ -117,7 +117,10 @@ void TInstallerActionPrepare::Execute() {
   dlx::TDLXStringList archives;
   dlx::EnumFiles(dest + zuva_names::kBackupFolder, u"*.zip;", archives);
   archives.Sort();
-  for (int i = 0; i + 3 < archives.Count(); ++i) deleteList.Add(archives.Strings(i));
+  for (int i = 0; i + 3 < archives.Count(); ++i) {
+    deleteList.Add(archives.Strings(i));
+    prunedArchives_.insert(dlx::UpperCaseText(archives.Strings(i)));
+  }
 
   for (const auto& folder : zuva_names::kObsoletePluginFolders)
     if (folder.BelowVersion == 0 || installedVersion < folder.BelowVersion)
@@ -214,7 +217,10 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
       dlx::Log(u"Not deleted, outside the folders of the installation: " + path);
       continue;
     }
-    if (IsNotBackedUp(path) && rollback_->HoldAside(path)) {
+    // Old backups and the files that are never archived cannot come back from this run's
+    // archive: they are held aside instead, until the next restart.
+    const bool holdable = IsNotBackedUp(path) || prunedArchives_.count(dlx::UpperCaseText(path)) != 0;
+    if (holdable && rollback_->HoldAside(path)) {
       ++heldAside;
       continue;
     }

@@ -37,7 +37,7 @@ class TPrepareRollback {
   // The folder is one of those folders or lies inside one.
   bool MayRemoveFolder(const dlx::String& folder) const;
 
-  // Takes a file that is deleted without a backup (a cache, the self-updater) out of the way
+  // Takes a file that is deleted without a backup (a cache, the self-updater, an old archive) out of the way
   // instead: moved into a private folder of the temporary folder and deleted at the next restart,
   // so that a failed run can put it back. False when it could not be moved (the caller deletes
   // it then).

@@ -260,7 +260,9 @@ clear_data
 # ---- an update that fails after the old files were deleted: everything comes back
 dfail=$root/fail/ZUVA
 python3 "$make_old" 5020 "$dfail" --user "$me=$(appdata_of "$me")" >/dev/null
-attrib_file="$dfail/Readme.txt"
+# Four older archives, of which the update prunes two: a failed update keeps them all.
+mkdir -p "$dfail/!Backup"
+for day in 01 02 03 04; do cp "$(only_archive "$d3")" "$dfail/!Backup/z Before install 5.00 [2020.02.$day 10-00-00].zip"; done
 run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\fail\ZUVA\' /f
 run reg add "$uninstall_root\\ZUVA" /v DisplayVersion /d '5.02' /f
 run attrib +r 'C:\zu\fail\ZUVA\Readme.txt'
@@ -284,6 +286,8 @@ expect "the installation folder is byte for byte as before" test "$(fingerprint 
 expect "the user's data folder is byte for byte as before" test "$(fingerprint "$(appdata_of "$me")/ZUVA")" = "$data_before"
 expect "attributes come back (Readme.txt read-only)" grep -q 'R.*Readme.txt' <(timeout 60 "$wine_run" cmd /c attrib 'C:\zu\fail\ZUVA\Readme.txt' 2>/dev/null)
 expect "the uninstall entry is as before" test "$(reg_text "$uninstall_root\\ZUVA")" = "$registry_before"
+expect "the pruned archives are back, the new one kept" \
+  test "$(ls "$dfail/!Backup" | grep -c '^z Before install 5.00 \[2020.02')" -eq 4 -a "$(ls "$dfail/!Backup" | wc -l)" -eq 5
 if [ "$(fingerprint "$dfail")" != "$before" ]; then diff <(echo "$before") <(fingerprint "$dfail") | head -20; fi
 
 # The same without a backup: nothing to put back, and the error says so.
