@@ -47,7 +47,8 @@ if [ $code -eq 124 ]; then
   exit 124
 fi
 # Wine passes only the low 8 bits of the exit code on (1603 arrives as 67); the log has it whole.
-ends=$(tr -d '\r' <"$unix_log" 2>/dev/null | sed -n 's/.*\(Setup ends with exit code [0-9]*\).*/\1/p' | tail -n 1)
+ends=
+[ -f "$unix_log" ] && ends=$(tr -d '\r' <"$unix_log" | sed -n 's/.*\(Setup ends with exit code [0-9]*\).*/\1/p' | tail -n 1)
 echo "exit status under Wine: $code; the log says: ${ends:-nothing}"
 if [ $code -ne 0 ]; then
   echo "main: the setup failed" >&2
