@@ -94,6 +94,11 @@ void TDLXCommandLineParser::StartCommand(StringView name) {
 
 bool TDLXCommandLineParser::TakeQuotedSwitch(StringView text, int& state) {
   if (text.empty() || !(text[0] == u'/' || (text[0] == u'-' && HyphenStartsSwitch()))) return false;
+  // A whole argument ends with its closing quote. Text running on after it means the quote was
+  // inside the argument ("/AUTO=\"C:\a b\"" from converters that escape quotes with a backslash,
+  // which this parser does not): reading a switch out of it would give a wrong folder.
+  const StringView rest = Rest();
+  if (!rest.empty() && rest[0] != u' ' && rest[0] != u'\r' && rest[0] != u'\n') return false;
   const size_t nameEnd = text.find_first_of(StringView(Delimiters), 1);
   const StringView name = text.substr(1, nameEnd == StringView::npos ? StringView::npos : nameEnd - 1);
   // Only "/NAME" or "/NAME=values": any other quoted text stays a value, as it always was.

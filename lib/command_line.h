@@ -39,8 +39,9 @@ class TDLXCommandLineParser : public TDLXParser {
   // Handles a token as plain value text; returns the next state.
   int HandleValue(const TDLXParserToken& token);
   // A quoted text in switch position that holds a whole switch ("/NAME" or "/NAME=values", as
-  // programs that quote every argument holding a blank write it) becomes that switch; true and the
-  // next state then, false (nothing changed) for any other text.
+  // programs that quote every argument holding a blank write it) and ends the argument (a blank or
+  // the end follows) becomes that switch; true and the next state then, false (nothing changed)
+  // for any other text.
   bool TakeQuotedSwitch(StringView text, int& state);
   // "-" starts a switch once a command exists or while no value text is pending.
   bool HyphenStartsSwitch() const;

@@ -143,4 +143,8 @@ TEST(CommandLine, OtherQuotedTextsStayValues) {
   EXPECT_EQ(Describe(u"\"/A/B\""), (std::vector<String>{u":/A/B"}));
   EXPECT_EQ(Describe(u"a \"-b\""), (std::vector<String>{u":a|-b"})) << "the hyphen rule holds in quotes";
   EXPECT_EQ(Describe(u"/A=\"x\"\"/B\""), (std::vector<String>{u"A:x|/B"})) << "not in switch position";
+  // Quotes escaped with backslashes inside a whole argument are no whole switch: no folder is read
+  // out of its pieces, and nothing is installed instead of installing somewhere wrong.
+  EXPECT_FALSE(TDLXCommandLineProcessor::HasSwitch(u"\"/AUTO=\\\"C:\\x y\\\"\" /SILENT", u"AUTO"));
+  EXPECT_TRUE(TDLXCommandLineProcessor::HasSwitch(u"\"/AUTO=\\\"C:\\x y\\\"\" /SILENT", u"SILENT"));
 }
