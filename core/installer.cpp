@@ -63,14 +63,6 @@ String LongPathName(const String& path) {
 
 }  // namespace
 
-bool OpenLogFromCommandLine(const String& args) {
-  String fileName;
-  if (!dlx::TDLXCommandLineProcessor::FindSwitch(args, u"LOG", fileName) || fileName.empty()) return false;
-  if (!dlx::TDLXLog::Open(fileName)) return false;
-  dlx::Log(u"Log opened; arguments: " + args);
-  return true;
-}
-
 TInstaller::TInstaller(const String& args) {
   Construct(args, nullptr);
 }

@@ -85,10 +85,6 @@ constexpr int InstallerExitSuccess = 0;
 constexpr int InstallerExitCancelled = 1602;
 constexpr int InstallerExitFailed = 1603;
 
-// Opens the run log when the arguments carry /LOG=<file>; the program entry calls it before
-// anything else so that start-up failures are logged too. Returns whether a log was opened.
-bool OpenLogFromCommandLine(const dlx::String& args);
-
 class TInstaller {
  public:
   // Opens the installer's material from the running module (the SETUP and PRODUCT resources, or
