@@ -11,10 +11,14 @@ RECT Normalized(RECT rect) {
   return rect;
 }
 
+// The part of the rectangle inside the box; an empty rectangle inside the box when none is.
 RECT Clipped(const RECT& rect, const RECT& box) {
-  RECT result{std::max(rect.left, box.left), std::max(rect.top, box.top), std::min(rect.right, box.right),
-              std::min(rect.bottom, box.bottom)};
-  return Normalized(result);
+  RECT result;
+  result.left = std::clamp(rect.left, box.left, std::max(box.left, box.right));
+  result.top = std::clamp(rect.top, box.top, std::max(box.top, box.bottom));
+  result.right = std::clamp(rect.right, result.left, std::max(result.left, box.right));
+  result.bottom = std::clamp(rect.bottom, result.top, std::max(result.top, box.bottom));
+  return result;
 }
 
 }  // namespace
@@ -28,14 +32,15 @@ TInstallerFormLayout TInstallerFormViewInfo::Layout(const RECT& client) const {
   const RECT area = Normalized(client);
   TInstallerFormLayout layout;
   layout.Header = {area.left, area.top, area.right, std::min(area.top + Scale(53), area.bottom)};
-  layout.HeaderText = Normalized({layout.Header.left + Scale(144), layout.Header.top + Scale(6),
-                                  layout.Header.right - Scale(16), layout.Header.bottom - Scale(12)});
+  layout.HeaderText = Clipped({layout.Header.left + Scale(144), layout.Header.top + Scale(6),
+                               layout.Header.right - Scale(16), layout.Header.bottom - Scale(12)},
+                              layout.Header);
   layout.HeaderBottomLine = Normalized(
       {area.left, std::max(layout.Header.bottom - Scale(1), area.top), area.right, layout.Header.bottom});
   layout.Strip = {area.left, layout.Header.bottom, area.right,
                   std::min(layout.Header.bottom + Scale(10), area.bottom)};
   layout.Footer = {area.left, std::max(area.bottom - Scale(44), area.top), area.right, area.bottom};
-  layout.Page = Normalized({area.left, layout.Strip.bottom + Scale(4), area.right, layout.Footer.top});
+  layout.Page = Clipped({area.left, layout.Strip.bottom + Scale(4), area.right, layout.Footer.top}, area);
   layout.FullScreenPage = {area.left, area.top, area.right, layout.Footer.top};
   for (int i = 0; i < 2; ++i) {
     const LONG top = std::min(layout.Footer.top + i, layout.Footer.bottom);
