@@ -89,8 +89,6 @@ TEST(ProgressViewInfoTest, SegmentsDashesAndTheSolidPart) {
        "630,55,633,61"},
       {"progress past 100", 96, 640, 8, 6, 170, 91, "0,55,640,61", "0,55,637,61", 15, "546,55,549,61",
        "630,55,633,61"},
-      {"progress below 0", 96, 640, 8, 6, -4, 91, "0,55,640,61", "0,55,546,61", 15, "546,55,549,61",
-       "630,55,633,61"},
       // The finish page's segment starts at the bar's end: one dash clipped to it, the rest solid.
       {"eight, finish", 96, 640, 8, 7, 0, 91, "0,55,640,61", "0,55,637,61", 1, "637,55,640,61",
        "637,55,640,61"},
@@ -118,14 +116,6 @@ TEST(ProgressViewInfoTest, SegmentsDashesAndTheSolidPart) {
       EXPECT_EQ(Text(shapes.Dashes.back()), c.lastDash);
     }
   }
-}
-
-TEST(ProgressViewInfoTest, TwoPagesKeepTheSegmentWidthTheStripHad) {
-  TInstallerProgressViewInfo strip(nullptr);
-  strip.SetBounds({0, 53, 640, 63}, 8);
-  strip.SetBounds({0, 53, 320, 63}, 2);
-  EXPECT_EQ(strip.SegmentWidth(), 91);
-  EXPECT_EQ(Text(strip.Bar()), "0,55,320,61");
 }
 
 }  // namespace
