@@ -20,6 +20,6 @@ inline constexpr TInstallerPalette InstallerLightPalette{
 inline constexpr TInstallerPalette InstallerDarkPalette{RGB(172, 103, 28), RGB(38, 38, 38), RGB(42, 42, 42),
                                                         RGB(255, 255, 255), RGB(240, 240, 240)};
 
-inline const TInstallerPalette& InstallerPalette(bool darkMode) {
+constexpr const TInstallerPalette& InstallerPalette(bool darkMode) {
   return darkMode ? InstallerDarkPalette : InstallerLightPalette;
 }

@@ -9,19 +9,9 @@
 
 namespace {
 
-enum PageId {
-  Welcome,
-  License,
-  Setup,
-  Addons,
-  Integration,
-  Ready,
-  Install,
-  Finish,
-  Params,
-  Uninstall,
-  UFinish
-};
+// clang-format off
+enum PageId { Welcome, License, Setup, Addons, Integration, Ready, Install, Finish, Params, Uninstall, UFinish };
+// clang-format on
 const char16_t* const ClassNames[] = {
     u"TInstallerPageWelcome",   u"TInstallerPageLicense",     u"TInstallerPageSetup",
     u"TInstallerPageAddons",    u"TInstallerPageIntegration", u"TInstallerPageReady",
