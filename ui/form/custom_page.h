@@ -7,8 +7,9 @@
 // TInstallerNavigator decide which page is shown and what the buttons say; it asks Kind() and
 // IsFullScreen() where it needs to know what sort of page it deals with (the Next caption, the page
 // area). When the skinned control library is in, this class derives from dlx::TDLXCustomControl
-// (created without parent, invisible, with Name() as its component name); the navigation does not
-// change with that.
+// (created without parent, invisible), its own name field gives way to the control's component
+// name (SetName with PageNameFromClassName in the constructor), and the navigation, which asks
+// only the virtual operations below, does not change.
 #pragma once
 
 #include <cstdint>

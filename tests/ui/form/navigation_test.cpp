@@ -283,14 +283,4 @@ TEST_F(NavigationTest, ClosingAsksWhileWorkIsPendingAndTheAnswerComesFirst) {
   }
 }
 
-TEST_F(NavigationTest, PagesAreNamedAfterTheirClassAndRepaintsReachTheForm) {
-  EXPECT_EQ(PageNameFromClassName(u"TInstallerPageSetup"), u"PageSetup");
-  EXPECT_EQ(PageNameFromClassName(u"TInstaller"), u"");
-  Wizard wizard(imUninstall, {});
-  world.trace.clear();
-  wizard.navigator.Notify(ieProgress, 0x00320019);
-  wizard.navigator.Notify(ieRepaint, 0);
-  EXPECT_EQ(world.trace, "repaint|");
-}
-
 }  // namespace

@@ -51,8 +51,6 @@ TEST(FormViewInfoTest, HeaderTextsStayInTheirBoxAndTinyClientsGiveNoInvertedArea
   EXPECT_EQ(Text(info.DescriptionBounds(client, 15)), "144,26,624,41");
   EXPECT_EQ(Text(info.TitleBounds(client, 100)), "144,6,624,41");  // several lines, clipped
   EXPECT_EQ(Text(info.DescriptionBounds(client, 100)), "144,6,624,41");
-  EXPECT_EQ(std::u16string(TInstallerFormViewInfo::HeaderPictureName(true)), u"header_dark.png");
-  EXPECT_EQ(std::u16string(TInstallerFormViewInfo::HeaderPictureName(false)), u"header.png");
 
   for (const RECT& tiny :
        {RECT{0, 0, 0, 0}, RECT{0, 0, 100, 50}, RECT{0, 0, 150, 90}, RECT{0, 0, 640, 100}}) {
