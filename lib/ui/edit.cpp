@@ -1,0 +1,361 @@
+#include "lib/ui/edit.h"
+
+#include <richedit.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "lib/log.h"
+#include "lib/ui/form.h"
+#include "lib/ui/graphics.h"
+#include "lib/ui/label.h"
+#include "lib/win/system_library.h"
+
+namespace dlx {
+namespace {
+
+// MSFTEDIT.DLL registers RICHEDIT50W; loaded once from the system folder and kept.
+bool LoadRichEdit() {
+  static const bool loaded = LoadSystemLibrary(u"msftedit.dll") != nullptr;
+  return loaded;
+}
+
+}  // namespace
+
+TDLXCustomEdit::TDLXCustomEdit(TDLXCustomControl& parent, const wchar_t* className, DWORD style)
+    : TDLXCustomControl(&parent) {
+  SetBounds(0, 0, 150, 23);
+  CreateHandle(className, WS_VISIBLE | WS_TABSTOP | style, 0);
+  UpdateFrame();
+}
+
+TDLXCustomEdit::~TDLXCustomEdit() {
+  if (brush_) DeleteObject(brush_);
+}
+
+void TDLXCustomEdit::SetReadOnly(bool readOnly) {
+  SendMessageW(handle_, EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
+  Invalidate();
+}
+
+bool TDLXCustomEdit::ReadOnly() const {
+  return (GetWindowLongW(handle_, GWL_STYLE) & ES_READONLY) != 0;
+}
+
+COLORREF TDLXCustomEdit::ContentColor() const {
+  return TDLXTheme::Instance().Color(u"EditBox.Colors.Content", COLOR_WINDOW);
+}
+
+COLORREF TDLXCustomEdit::TextColor() const {
+  const TDLXTheme& theme = TDLXTheme::Instance();
+  if (!Enabled()) return theme.Color(u"Common.Colors.TextDisabled", COLOR_GRAYTEXT);
+  return theme.Color(u"EditBox.Colors.Text", COLOR_WINDOWTEXT);
+}
+
+HBRUSH TDLXCustomEdit::ContentBrush() {
+  const COLORREF color = ContentColor();
+  if (!brush_ || brushColor_ != color) {
+    if (brush_) DeleteObject(brush_);
+    brush_ = CreateSolidBrush(color);
+    brushColor_ = color;
+  }
+  return brush_;
+}
+
+SIZE TDLXCustomEdit::Padding() {
+  return SIZE{ScaleValue(3), ScaleValue(3)};
+}
+
+void TDLXCustomEdit::UpdateFrame() {
+  if (handle_)
+    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void TDLXCustomEdit::PaintFrame() {
+  RECT window, client;
+  GetWindowRect(handle_, &window);
+  GetClientRect(handle_, &client);
+  MapWindowPoints(handle_, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  OffsetRect(&client, -window.left, -window.top);
+  OffsetRect(&window, -window.left, -window.top);
+  HDC dc = GetWindowDC(handle_);
+  if (!dc) return;
+  ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+  const TDLXTheme& theme = TDLXTheme::Instance();
+  FillSolidRect(dc, window, ContentColor());
+  const bool focused = Focused();
+  const COLORREF border = focused ? theme.Color(u"EditBox.Colors.BorderFocused", COLOR_HIGHLIGHT)
+                                  : theme.Color(u"EditBox.Colors.Border", COLOR_WINDOWTEXT);
+  FrameSolidRect(dc, window, border, std::max(1, ScaleValue(1)));
+  ReleaseDC(handle_, dc);
+}
+
+LRESULT TDLXCustomEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NCCALCSIZE: {
+      RECT* rect = reinterpret_cast<RECT*>(lParam);  // the first of NCCALCSIZE_PARAMS too
+      const LRESULT result = DefaultProc(message, wParam, lParam);
+      const int border = std::max(1, ScaleValue(1));
+      SIZE padding = Padding();
+      InflateRect(rect, -(border + padding.cx), -(border + padding.cy));
+      if (rect->bottom < rect->top) rect->bottom = rect->top;
+      if (rect->right < rect->left) rect->right = rect->left;
+      return result;
+    }
+    case WM_NCPAINT: {
+      // The scroll bars of a memo are non-client too: let the system draw them first.
+      const LRESULT result = DefaultProc(message, wParam, lParam);
+      PaintFrame();
+      return result;
+    }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE: {
+      const LRESULT result = DefaultProc(message, wParam, lParam);
+      RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+      return result;
+    }
+    case WM_SIZE:
+      UpdateFrame();
+      break;
+    default:
+      break;
+  }
+  return TDLXCustomControl::WindowProc(message, wParam, lParam);
+}
+
+bool TDLXCustomEdit::HandleNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(dc, TextColor());
+      SetBkColor(dc, ContentColor());
+      result = reinterpret_cast<LRESULT>(ContentBrush());
+      return true;
+    }
+    case WM_COMMAND:
+      if (HIWORD(wParam) == EN_CHANGE) {
+        if (OnChange) OnChange();
+        result = 0;
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+void TDLXCustomEdit::ColorSchemeChanged(unsigned flags) {
+  const TDLXTheme& theme = TDLXTheme::Instance();
+  TDLXTheme::ApplyControlTheme(handle_, theme.DarkMode() && !theme.HighContrast());
+  Invalidate();
+}
+
+TDLXEditButton::TDLXEditButton(TDLXCustomControl& parent, TDLXEdit& edit) : TDLXButton(parent), edit_(edit) {}
+
+void TDLXEditButton::SetButtonWidth(int width) {
+  width_ = width;
+  edit_.ApplyBounds(edit_.area_);
+}
+
+void TDLXEditButton::PaintWindow(HDC dc, const RECT& client) {
+  TDLXButton::PaintWindow(dc, client);
+}
+
+TDLXEdit::TDLXEdit(TDLXCustomControl& parent, const String& text)
+    : TDLXCustomEdit(parent, L"EDIT", ES_AUTOHSCROLL | ES_LEFT) {
+  SetText(text);
+  area_ = PixelBounds();
+}
+
+TDLXEditButton& TDLXEdit::AddButton(const String& caption, int width) {
+  TDLXEditButton& button = Parent()->Add<TDLXEditButton>(*this);
+  button.SetCaption(caption);
+  button.width_ = width;
+  // In the tab order right after the edit and its earlier buttons.
+  HWND after = buttons_.empty() ? handle_ : buttons_.back()->Handle();
+  SetWindowPos(button.Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The button belongs to the edit's dialog group: arrows do not lead out of it.
+  buttons_.push_back(&button);
+  ApplyBounds(area_);
+  return button;
+}
+
+void TDLXEdit::SetVisible(bool visible) {
+  TDLXCustomEdit::SetVisible(visible);
+  for (TDLXEditButton* button : buttons_) button->SetVisible(visible);
+}
+
+void TDLXEdit::SetEnabled(bool enabled) {
+  TDLXCustomEdit::SetEnabled(enabled);
+  for (TDLXEditButton* button : buttons_) button->SetEnabled(enabled);
+}
+
+SIZE TDLXEdit::Padding() {
+  // The text is centred vertically in the box.
+  SIZE padding{ScaleValue(3), 0};
+  HDC dc = GetDC(handle_);
+  if (dc) {
+    HGDIOBJ old = SelectObject(dc, FontHandle());
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(handle_, dc);
+    RECT window;
+    GetWindowRect(handle_, &window);
+    const int inner = (window.bottom - window.top) - 2 * std::max(1, ScaleValue(1));
+    padding.cy = std::max<int>(0, (inner - metrics.tmHeight) / 2);
+  }
+  return padding;
+}
+
+void TDLXEdit::ApplyBounds(const RECT& pixels) {
+  area_ = pixels;
+  RECT edit = pixels;
+  const int gap = ScaleValue(2);
+  for (auto it = buttons_.rbegin(); it != buttons_.rend(); ++it) {
+    TDLXEditButton* button = *it;
+    if (!button->Handle()) continue;
+    const int width = ScaleValue(button->width_);
+    const RECT place{edit.right - width, edit.top, edit.right, edit.bottom};
+    SetWindowPos(button->Handle(), nullptr, place.left, place.top, width, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    edit.right = place.left - gap;
+  }
+  TDLXCustomEdit::ApplyBounds(edit);
+  UpdateFrame();
+}
+
+TDLXMemo::TDLXMemo(TDLXCustomControl& parent, const String& text)
+    : TDLXMemo(parent, L"EDIT", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL) {
+  SetText(text);
+}
+
+TDLXMemo::TDLXMemo(TDLXCustomControl& parent, const wchar_t* className, DWORD style)
+    : TDLXCustomEdit(parent, className, style) {
+  SetBounds(0, 0, 200, 100);
+  const TDLXTheme& theme = TDLXTheme::Instance();
+  TDLXTheme::ApplyControlTheme(handle_, theme.DarkMode() && !theme.HighContrast());
+}
+
+TDLXRichViewer::TDLXRichViewer(TDLXCustomControl& parent)
+    : TDLXMemo(parent, LoadRichEdit() ? L"RICHEDIT50W" : L"EDIT",
+               ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL) {
+  wchar_t className[32] = {};
+  GetClassNameW(handle_, className, 32);
+  rich_ = lstrcmpiW(className, L"RICHEDIT50W") == 0;
+  if (rich_) {
+    SendMessageW(handle_, EM_AUTOURLDETECT, TRUE, 0);
+    SendMessageW(handle_, EM_SETEVENTMASK, 0, ENM_LINK | ENM_CHANGE);
+  }
+  ApplyColors();
+  ApplyZoom();
+}
+
+namespace {
+
+struct TStreamInContext {
+  TDLXStream* Stream;
+};
+
+DWORD CALLBACK StreamIn(DWORD_PTR cookie, LPBYTE buffer, LONG count, LONG* read) {
+  auto* context = reinterpret_cast<TStreamInContext*>(cookie);
+  *read = static_cast<LONG>(context->Stream->Read(buffer, static_cast<size_t>(std::max<LONG>(0, count))));
+  return 0;
+}
+
+}  // namespace
+
+void TDLXRichViewer::LoadFromStream(TDLXStream& stream, bool rtf) {
+  if (!rich_) {
+    // Without the rich edit, the text as UTF-8.
+    std::string bytes(static_cast<size_t>(std::max<int64_t>(0, stream.GetSize() - stream.GetPosition())),
+                      '\0');
+    bytes.resize(stream.Read(bytes.data(), bytes.size()));
+    SetText(FromUtf8(bytes));
+    return;
+  }
+  TStreamInContext context{&stream};
+  EDITSTREAM editStream{};
+  editStream.dwCookie = reinterpret_cast<DWORD_PTR>(&context);
+  editStream.pfnCallback = &StreamIn;
+  SendMessageW(handle_, EM_STREAMIN, rtf ? SF_RTF : SF_TEXT, reinterpret_cast<LPARAM>(&editStream));
+  ApplyColors();
+  ApplyZoom();
+}
+
+void TDLXRichViewer::SetZoom(int numerator, int denominator) {
+  if (numerator <= 0 || denominator <= 0) return;
+  zoomNumerator_ = numerator;
+  zoomDenominator_ = denominator;
+  ApplyZoom();
+}
+
+void TDLXRichViewer::ApplyZoom() {
+  if (!rich_) return;
+  // The rich edit already draws at the system DPI: the zoom makes up the difference to the
+  // control's scale (another monitor), times the viewer's own zoom. It takes a ratio with both
+  // terms below 64.
+  int numerator = Scale().Numerator * 96 * zoomNumerator_;
+  int denominator = Scale().Denominator * TDLXTheme::SystemDpi() * zoomDenominator_;
+  const auto gcd = [](int a, int b) {
+    while (b) a = std::exchange(b, a % b);
+    return a;
+  };
+  const int common = gcd(numerator, denominator);
+  numerator /= common;
+  denominator /= common;
+  if (numerator == denominator) numerator = denominator = 0;  // 0/0: no zoom
+  while (numerator >= 64 || denominator >= 64) {
+    numerator = (numerator + 1) / 2;
+    denominator = (denominator + 1) / 2;
+  }
+  SendMessageW(handle_, EM_SETZOOM, static_cast<WPARAM>(numerator), static_cast<LPARAM>(denominator));
+}
+
+void TDLXRichViewer::ApplyColors() {
+  if (!rich_) return;
+  SendMessageW(handle_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ContentColor()));
+  // The document's text takes the skin's text colour, so a license stays readable in dark mode.
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = TextColor();
+  SendMessageW(handle_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+}
+
+void TDLXRichViewer::ColorSchemeChanged(unsigned flags) {
+  ApplyColors();
+  TDLXMemo::ColorSchemeChanged(flags);
+}
+
+void TDLXRichViewer::ScaleChanged() {
+  TDLXMemo::ScaleChanged();
+  ApplyZoom();
+}
+
+bool TDLXRichViewer::HandleNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == EN_LINK) {
+    auto* link = reinterpret_cast<ENLINK*>(lParam);
+    if (link->msg == WM_LBUTTONUP) {
+      const LONG length = link->chrg.cpMax - link->chrg.cpMin;
+      if (length > 0 && length < 4096) {
+        String text(static_cast<size_t>(length) + 1, u'\0');
+        TEXTRANGEW range{link->chrg, W(text)};
+        const LRESULT copied = SendMessageW(handle_, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+        text.resize(static_cast<size_t>(std::max<LRESULT>(0, copied)));
+        if (OnLinkClick)
+          OnLinkClick(text);
+        else
+          OpenLink(text);
+      }
+    }
+    result = 0;
+    return true;
+  }
+  return TDLXMemo::HandleNotify(message, wParam, lParam, result);
+}
+
+}  // namespace dlx
