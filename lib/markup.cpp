@@ -45,8 +45,10 @@ constexpr std::array<TNamedColor, 11> kColorNames{{
 
 struct TOpenTag {
   TTag Tag;
-  TDLXMarkupStyle Before;  // the style to return to when the tag closes
-  size_t TextStart;        // for [URL] without a target: where its text begins
+  TDLXMarkupStyle Before;         // the style to return to when the tag closes
+  size_t TextStart;               // for [URL] without a target: where its text begins
+  std::optional<uint32_t> Color;  // what COLOR or BACKCOLOR set
+  String Link;                    // what URL set
 };
 
 bool HexValue(StringView digits, uint32_t& value) {
@@ -128,9 +130,10 @@ class TParser {
         break;
     }
     Flush();
-    open_.push_back(TOpenTag{tag->Tag, style_, runs_.size()});
+    if (tag->Tag == TTag::Url && next.Link.empty()) next.Link = u"\x01";  // filled in at the close
+    open_.push_back(TOpenTag{tag->Tag, style_, runs_.size(),
+                             tag->Tag == TTag::Color ? next.Color : next.BackColor, next.Link});
     style_ = std::move(next);
-    if (tag->Tag == TTag::Url && style_.Link.empty()) style_.Link = u"\x01";  // filled in at the close
     return true;
   }
 
@@ -138,16 +141,20 @@ class TParser {
     for (size_t k = open_.size(); k-- > 0;) {
       if (open_[k].Tag != tag) continue;
       Flush();
-      if (tag == TTag::Url && style_.Link == u"\x01") {
+      if (tag == TTag::Url && open_[k].Link == u"\x01") {
         // [URL]target[/URL]: the text is the target.
         String target;
         for (size_t r = open_[k].TextStart; r < runs_.size(); ++r) target += runs_[r].Text;
         for (size_t r = open_[k].TextStart; r < runs_.size(); ++r)
           if (runs_[r].Style.Link == u"\x01") runs_[r].Style.Link = target;
       }
-      // Tags opened inside it stay open: their styles go on from the outer style.
+      // Tags opened inside it stay open: their styles go on from the outer style, and closing
+      // them later returns to a style without the closed tag.
       TDLXMarkupStyle restored = open_[k].Before;
-      for (size_t inner = k + 1; inner < open_.size(); ++inner) Apply(open_[inner], restored);
+      for (size_t inner = k + 1; inner < open_.size(); ++inner) {
+        open_[inner].Before = restored;
+        Apply(open_[inner], restored);
+      }
       open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(k));
       style_ = std::move(restored);
       return true;
@@ -171,13 +178,13 @@ class TParser {
         style.Underline = true;
         break;
       case TTag::Color:
-        style.Color = style_.Color;
+        style.Color = open.Color;
         break;
       case TTag::BackColor:
-        style.BackColor = style_.BackColor;
+        style.BackColor = open.Color;
         break;
       case TTag::Url:
-        style.Link = style_.Link;
+        style.Link = open.Link;
         break;
     }
   }

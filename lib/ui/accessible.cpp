@@ -172,6 +172,15 @@ class TAccessible final : public IAccessible {
 
 }  // namespace
 
+String StripMnemonic(const String& caption) {
+  String text;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == u'&' && i + 1 < caption.size()) ++i;
+    text += caption[i];
+  }
+  return text;
+}
+
 LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam, IDLXAccessibleSource& source) {
   if (static_cast<LONG>(lParam) != OBJID_CLIENT) return 0;
   const TOleAcc& oleacc = OleAcc();

@@ -23,6 +23,9 @@ class IDLXAccessibleSource {
   ~IDLXAccessibleSource() = default;
 };
 
+// A caption as a screen reader says it: mnemonic ampersands removed, "&&" read as "&".
+String StripMnemonic(const String& caption);
+
 // The answer to WM_GETOBJECT for the window's client object; 0 (let the system answer) for other
 // object ids or when the accessibility library cannot be loaded. The source must outlive the
 // window; the object holds no reference to it after the window is gone.

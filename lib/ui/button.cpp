@@ -1,5 +1,7 @@
 #include "lib/ui/button.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 
 #include "lib/ui/form.h"
@@ -37,6 +39,27 @@ COLORREF TDLXCustomButton::TextColor() const {
   const TDLXTheme& theme = TDLXTheme::Instance();
   if (!Enabled()) return theme.Color(u"Buttons.Colors.TextDisabled", COLOR_GRAYTEXT);
   return theme.Color(u"Buttons.Colors.Text", COLOR_BTNTEXT);
+}
+
+long TDLXCustomButton::AccessibleRole() {
+  switch (GetWindowLongW(handle_, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_AUTOCHECKBOX:
+    case BS_CHECKBOX:
+      return ROLE_SYSTEM_CHECKBUTTON;
+    case BS_AUTORADIOBUTTON:
+    case BS_RADIOBUTTON:
+      return ROLE_SYSTEM_RADIOBUTTON;
+    default:
+      return ROLE_SYSTEM_PUSHBUTTON;
+  }
+}
+
+long TDLXCustomButton::AccessibleState() {
+  long state = 0;
+  if (SendMessageW(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED) state |= STATE_SYSTEM_CHECKED;
+  if ((GetWindowLongW(handle_, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) state |= STATE_SYSTEM_DEFAULT;
+  if (Pressed()) state |= STATE_SYSTEM_PRESSED;
+  return state;
 }
 
 void TDLXCustomButton::Clicked() {
@@ -84,6 +107,9 @@ LRESULT TDLXCustomButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSELEAVE:
       hot_ = false;
       Invalidate();
+      break;
+    case WM_GETOBJECT:
+      if (const LRESULT answer = AnswerGetObject(handle_, wParam, lParam, *this)) return answer;
       break;
     default:
       break;
@@ -153,7 +179,9 @@ bool TDLXCheckBox::Checked() const {
 }
 
 void TDLXCheckBox::SetChecked(bool checked) {
-  if (handle_) SendMessageW(handle_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (!handle_) return;
+  SendMessageW(handle_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  NotifyWinEvent(EVENT_OBJECT_STATECHANGE, handle_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void TDLXCheckBox::SetWordWrap(bool wordWrap) {

@@ -3,12 +3,15 @@
 // with any Windows button) whose painting the library replaces with the skin's textures.
 #pragma once
 
+#include "lib/ui/accessible.h"
 #include "lib/ui/control.h"
 
 namespace dlx {
 
-// The common part: painting after every state change, the hot state, the click event.
-class TDLXCustomButton : public TDLXCustomControl {
+// The common part: painting after every state change, the hot state, the click event, and the
+// answers to screen readers (name, role and checked state, as the system's own button proxy
+// gives them, also where the system has none).
+class TDLXCustomButton : public TDLXCustomControl, protected IDLXAccessibleSource {
  public:
   // Called on every click: by mouse, by keyboard, or by BM_CLICK.
   std::function<void()> OnClick;
@@ -25,6 +28,9 @@ class TDLXCustomButton : public TDLXCustomControl {
   // Frame index within a texture of normal, hot, pressed and disabled frames.
   int StateFrame() const;
   COLORREF TextColor() const;
+  String AccessibleName() override { return StripMnemonic(Caption()); }
+  long AccessibleRole() override;
+  long AccessibleState() override;
 
  private:
   bool hot_ = false;

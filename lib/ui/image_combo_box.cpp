@@ -1,5 +1,7 @@
 #include "lib/ui/image_combo_box.h"
 
+#include <oleacc.h>
+
 #include "lib/ui/graphics.h"
 
 namespace dlx {
@@ -52,6 +54,15 @@ void TDLXImageComboBox::SetItemIndex(int index) {
 void TDLXImageComboBox::ScaleChanged() {
   SendMessageW(handle_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), ItemHeight());
   SendMessageW(handle_, CB_SETITEMHEIGHT, 0, ItemHeight());
+}
+
+long TDLXImageComboBox::AccessibleRole() {
+  return ROLE_SYSTEM_COMBOBOX;
+}
+
+String TDLXImageComboBox::AccessibleValue() {
+  const int index = ItemIndex();
+  return index >= 0 && index < Count() ? items_[static_cast<size_t>(index)].Text : String();
 }
 
 void TDLXImageComboBox::DrawItem(HDC dc, const RECT& rect, int index, bool selected) {
@@ -131,6 +142,7 @@ bool TDLXImageComboBox::HandleNotify(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_COMMAND:
       if (HIWORD(wParam) == CBN_SELCHANGE) {
         Invalidate();
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, handle_, OBJID_CLIENT, CHILDID_SELF);
         if (OnChange) OnChange();
         result = 0;
         return true;
@@ -175,6 +187,9 @@ LRESULT TDLXImageComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
     case WM_MOUSELEAVE:
       hot_ = false;
       Invalidate();
+      break;
+    case WM_GETOBJECT:
+      if (const LRESULT answer = AnswerGetObject(handle_, wParam, lParam, *this)) return answer;
       break;
     default:
       break;

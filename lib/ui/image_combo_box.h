@@ -3,6 +3,7 @@
 // face and items the library paints.
 #pragma once
 
+#include "lib/ui/accessible.h"
 #include "lib/ui/control.h"
 #include "lib/ui/image_list.h"
 
@@ -15,7 +16,7 @@ struct TDLXImageComboItem {
   intptr_t Data = 0;
 };
 
-class TDLXImageComboBox : public TDLXCustomControl {
+class TDLXImageComboBox : public TDLXCustomControl, private IDLXAccessibleSource {
  public:
   explicit TDLXImageComboBox(TDLXCustomControl& parent);
 
@@ -43,6 +44,10 @@ class TDLXImageComboBox : public TDLXCustomControl {
 
  private:
   void DrawItem(HDC dc, const RECT& rect, int index, bool selected);
+  // Screen readers: the component name, the combo box role, the selected item's text.
+  String AccessibleName() override { return Name(); }
+  long AccessibleRole() override;
+  String AccessibleValue() override;
   int ItemHeight() const { return ScaleValue(20); }
 
   const TDLXImageList* images_ = nullptr;

@@ -61,7 +61,17 @@ bool TDLXTheme::ReadDarkModeSetting() {
   return value == 0;
 }
 
+std::function<bool()>& HighContrastQuery() {
+  static std::function<bool()> query;
+  return query;
+}
+
+void TDLXTheme::SetHighContrastQuery(std::function<bool()> query) {
+  HighContrastQuery() = std::move(query);
+}
+
 bool TDLXTheme::ReadHighContrastSetting() {
+  if (HighContrastQuery()) return HighContrastQuery()();
   HIGHCONTRASTW contrast{};
   contrast.cbSize = sizeof(contrast);
   if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0)) return false;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 #include "lib/dlx_string.h"
@@ -46,8 +47,11 @@ class TDLXTheme {
   // when "AppsUseLightTheme" under HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize
   // reads 0; a missing value or key counts as light.
   static bool ReadDarkModeSetting();
-  // Whether Windows runs a high-contrast theme now.
+  // Whether Windows runs a high-contrast theme now (SPI_GETHIGHCONTRAST).
   static bool ReadHighContrastSetting();
+  // Replaces the system's answer about high contrast, for systems where a test cannot switch it
+  // (Wine has no high-contrast mode); null restores the system's answer.
+  static void SetHighContrastQuery(std::function<bool()> query);
 
   bool DarkMode() const { return darkMode_; }
   bool HighContrast() const { return highContrast_; }

@@ -48,7 +48,7 @@ void SendKey(WORD key, bool up) {
 
 }  // namespace
 
-void PressKey(WORD key, bool control, bool alt, bool shift) {
+void SendKeyStroke(WORD key, bool control, bool alt, bool shift) {
   if (control) SendKey(VK_CONTROL, false);
   if (alt) SendKey(VK_MENU, false);
   if (shift) SendKey(VK_SHIFT, false);
@@ -57,7 +57,41 @@ void PressKey(WORD key, bool control, bool alt, bool shift) {
   if (shift) SendKey(VK_SHIFT, true);
   if (alt) SendKey(VK_MENU, true);
   if (control) SendKey(VK_CONTROL, true);
+}
+
+void PressKey(WORD key, bool control, bool alt, bool shift) {
+  SendKeyStroke(key, control, alt, shift);
   PumpFor(60);
+}
+
+namespace {
+
+std::vector<std::function<void()>> gSteps;
+size_t gNextStep = 0;
+UINT_PTR gStepTimer = 0;
+
+void CALLBACK StepTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (gNextStep >= gSteps.size()) {
+    StopSteps();
+    return;
+  }
+  // The step may run a nested loop: take it first so it does not run twice.
+  auto step = std::move(gSteps[gNextStep++]);
+  step();
+}
+
+}  // namespace
+
+void StartSteps(std::vector<std::function<void()>> steps, UINT interval) {
+  StopSteps();
+  gSteps = std::move(steps);
+  gNextStep = 0;
+  gStepTimer = SetTimer(nullptr, 0, interval, &StepTimer);
+}
+
+void StopSteps() {
+  if (gStepTimer) KillTimer(nullptr, gStepTimer);
+  gStepTimer = 0;
 }
 
 void TypeText(const wchar_t* text) {

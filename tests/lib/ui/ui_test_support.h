@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <vector>
 
 namespace uitest {
 
@@ -18,6 +19,14 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds);
 // resulting messages.
 void PressKey(WORD key, bool control = false, bool alt = false, bool shift = false);
 void TypeText(const wchar_t* text);
+// Sends a key through SendInput without delivering messages (for steps inside a modal loop).
+void SendKeyStroke(WORD key, bool control = false, bool alt = false, bool shift = false);
+// Runs the steps one after another from a timer while something (a modal loop) delivers
+// messages, one step per interval; after the last step the timer stops. Call StopSteps when the
+// loop ends early.
+void StartSteps(std::vector<std::function<void()>> steps, UINT interval = 100);
+void StopSteps();
+
 // Ends the process with exit code 3 when it runs longer than the limit: a window test never
 // waits for a person.
 void StartWatchdog(DWORD milliseconds);
