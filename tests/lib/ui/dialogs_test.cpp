@@ -105,3 +105,34 @@ TEST(MessageBox, CaptionsComeFromTheStringTable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FolderPicker, TitledFromTheTableOneAtATime) {
+  TDLXDialogStrings saved = DialogStrings();
+  DialogStrings().FolderDialogCaption = u"Ordner w\u00e4hlen";
+  String title;
+  bool secondOpened = true;
+  std::vector<std::function<void()>> steps;
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    steps.push_back([&] {
+      HWND box = FindBox();
+      if (!box || !title.empty()) return;
+      title = WindowText(box);
+      String other = u"C:\\";
+      secondOpened = TDLXShellFolderBrowser::Execute(other, nullptr);
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+  }
+  uitest::StartSteps(std::move(steps), 100);
+  String folder = u"C:\\windows\\";
+  const bool chosen = TDLXShellFolderBrowser::Execute(folder, nullptr);
+  uitest::StopSteps();
+  EXPECT_FALSE(chosen);
+  EXPECT_EQ(folder, u"C:\\windows\\") << "a cancelled picker leaves the folder alone";
+  EXPECT_EQ(title, u"Ordner w\u00e4hlen");
+  EXPECT_FALSE(secondOpened);
+  DialogStrings() = saved;
+}
+
+}  // namespace
