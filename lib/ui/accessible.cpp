@@ -138,6 +138,13 @@ class TAccessible final : public IAccessible {
     return standard_->get_accSelection(children);
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* text) override {
+    if (text && IsSelf(child) && Alive()) {
+      const String action = source_->AccessibleDefaultAction();
+      if (!action.empty()) {
+        *text = ToBstr(action);
+        return S_OK;
+      }
+    }
     return standard_->get_accDefaultAction(child, text);
   }
   HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override {
@@ -154,6 +161,10 @@ class TAccessible final : public IAccessible {
     return standard_->accHitTest(left, top, child);
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
+    if (IsSelf(child) && Alive() && !source_->AccessibleDefaultAction().empty()) {
+      source_->AccessibleDoDefaultAction();
+      return S_OK;
+    }
     return standard_->accDoDefaultAction(child);
   }
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override { return E_NOTIMPL; }

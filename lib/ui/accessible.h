@@ -18,6 +18,10 @@ class IDLXAccessibleSource {
   virtual String AccessibleValue() { return String(); }
   // STATE_SYSTEM_* flags added to the standard object's (for example STATE_SYSTEM_LINKED).
   virtual long AccessibleState() { return 0; }
+  // The default action's name ("Jump" for a link) and the action itself; an empty name leaves
+  // both to the standard object.
+  virtual String AccessibleDefaultAction() { return String(); }
+  virtual void AccessibleDoDefaultAction() {}
 
  protected:
   ~IDLXAccessibleSource() = default;

@@ -19,6 +19,16 @@ bool AdjustForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi) {
   return AdjustWindowRectEx(&rect, style, FALSE, exStyle) != FALSE;
 }
 
+// Disables a visible, enabled window of the thread other than the modal form, remembering it.
+BOOL CALLBACK DisableOtherWindow(HWND window, LPARAM context) {
+  auto& list = *reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(context);
+  if (window != list.first && IsWindowVisible(window) && IsWindowEnabled(window)) {
+    EnableWindow(window, FALSE);
+    list.second->push_back(window);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 TDLXForm::TDLXForm(TDLXForm* owner) : TDLXCustomControl(nullptr), owner_(owner) {
@@ -164,17 +174,7 @@ int TDLXForm::ShowModal() {
   // The other windows of the thread wait until the form is done, as with any modal dialog.
   std::vector<HWND> disabled;
   std::pair<HWND, std::vector<HWND>*> context{handle_, &disabled};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& list = *reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(context);
-        if (window != list.first && IsWindowVisible(window) && IsWindowEnabled(window)) {
-          EnableWindow(window, FALSE);
-          list.second->push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&context));
+  EnumThreadWindows(GetCurrentThreadId(), &DisableOtherWindow, reinterpret_cast<LPARAM>(&context));
   Show();
   SetForegroundWindow(handle_);
   MSG message;

@@ -54,6 +54,10 @@ void TDLXFormattedLabel::SetCaption(const String& caption) {
   runs_ = ParseMarkup(caption);
   // The window text is the plain text: what a screen reader or a test reads.
   TDLXCustomControl::SetCaption(MarkupPlainText(runs_));
+  // Only a label with a link takes the focus.
+  LONG style = GetWindowLongW(handle_, GWL_STYLE);
+  style = FirstLink().empty() ? (style & ~WS_TABSTOP) : (style | WS_TABSTOP);
+  SetWindowLongW(handle_, GWL_STYLE, style);
   Relayout();
 }
 
@@ -176,12 +180,36 @@ void TDLXFormattedLabel::PaintWindow(HDC dc, const RECT& client) {
     TextOutW(dc, piece.Rect.left, piece.Rect.top, W(piece.Text), static_cast<int>(piece.Text.size()));
     SelectObject(dc, old);
   }
+  if (Focused()) {
+    // The focus frame around the first link, which Enter follows.
+    for (const TPiece& piece : pieces_) {
+      if (runs_[piece.Run].Style.Link.empty()) continue;
+      RECT focus = piece.Rect;
+      SetTextColor(dc, text);
+      DrawFocusRect(dc, &focus);
+      break;
+    }
+  }
 }
 
 String TDLXFormattedLabel::LinkAt(POINT point) const {
   for (const TPiece& piece : pieces_)
     if (PtInRect(&piece.Rect, point)) return runs_[piece.Run].Style.Link;
   return String();
+}
+
+String TDLXFormattedLabel::FirstLink() const {
+  for (const TDLXMarkupRun& run : runs_)
+    if (!run.Style.Link.empty()) return run.Style.Link;
+  return String();
+}
+
+void TDLXFormattedLabel::FollowLink(const String& target) {
+  if (target.empty()) return;
+  if (OnLinkClick)
+    OnLinkClick(target);
+  else
+    OpenLink(LinkTargetForShell(target));
 }
 
 String TDLXFormattedLabel::LinkTargetForShell(const String& target) {
@@ -210,14 +238,30 @@ LRESULT TDLXFormattedLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
       const String target =
           LinkAt(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
       if (!target.empty()) {
-        if (OnLinkClick)
-          OnLinkClick(target);
-        else
-          OpenLink(LinkTargetForShell(target));
+        FollowLink(target);
         return 0;
       }
       break;
     }
+    case WM_GETDLGCODE:
+      // Enter follows the link instead of pressing the default button.
+      if (lParam && reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN &&
+          reinterpret_cast<const MSG*>(lParam)->wParam == VK_RETURN)
+        return DLGC_WANTMESSAGE;
+      break;
+    case WM_KEYDOWN:
+      if (wParam == VK_RETURN || wParam == VK_SPACE) {
+        FollowLink(FirstLink());
+        return 0;
+      }
+      break;
+    case WM_LBUTTONDOWN:
+      if (!FirstLink().empty()) ::SetFocus(handle_);
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      Invalidate();
+      break;
     case WM_GETOBJECT:
       if (const LRESULT answer = AnswerGetObject(handle_, wParam, lParam, *this)) return answer;
       break;

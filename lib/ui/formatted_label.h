@@ -2,7 +2,8 @@
 // underlined text, colours, background colours, links, and e-mail addresses found in the text.
 // A control of the library's own class; transparent, without border, wrapping at words. Pointing
 // at a link shows the hand cursor; clicking it calls OnLinkClick, or opens the target when no
-// handler is set. Screen readers read the caption without markup.
+// handler is set. A label with links is a tab stop: Enter or Space follows its first link, and
+// screen readers offer that as its default action. They read the caption without markup.
 #pragma once
 
 #include <array>
@@ -27,6 +28,10 @@ class TDLXFormattedLabel : public TDLXCustomControl, private IDLXAccessibleSourc
   int ContentHeight() const { return contentHeight_; }
 
   std::function<void(const String& target)> OnLinkClick;
+  // Follows a link as a click does.
+  void FollowLink(const String& target);
+  // The first link of the caption; empty when there is none.
+  String FirstLink() const;
   // The link target under a point of the client area; empty when none.
   String LinkAt(POINT point) const;
   // What opening a target means: a target containing "//", with a scheme ("mailto:"), or naming
@@ -50,6 +55,8 @@ class TDLXFormattedLabel : public TDLXCustomControl, private IDLXAccessibleSourc
   String AccessibleName() override;
   long AccessibleRole() override;
   long AccessibleState() override;
+  String AccessibleDefaultAction() override { return FirstLink().empty() ? String() : String(u"Jump"); }
+  void AccessibleDoDefaultAction() override { FollowLink(FirstLink()); }
   HFONT StyleFont(const TDLXMarkupStyle& style);
   void ClearFonts();
   void Relayout();

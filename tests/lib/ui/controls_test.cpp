@@ -173,6 +173,22 @@ TEST(FormattedLabel, LinksAreFoundAndFollowed) {
   SendMessageW(label.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 3));
   ASSERT_EQ(clicked.size(), 1u);
   EXPECT_EQ(clicked[0], u"zuva.example");
+  // From the keyboard: the label with a link is a tab stop, Enter follows the link.
+  auto& ok = form.Add<TDLXButton>(u"OK");
+  ok.SetDefault(true);
+  ok.SetBounds(0, 50, 80, 26);
+  int okClicks = 0;
+  ok.OnClick = [&] { ++okClicks; };
+  SetForegroundWindow(form.Handle());
+  ok.SetFocus();
+  uitest::PressKey(VK_TAB);
+  EXPECT_EQ(GetFocus(), label.Handle());
+  uitest::PressKey(VK_RETURN);
+  EXPECT_EQ(clicked.size(), 2u);
+  EXPECT_EQ(okClicks, 0);
+  // Without links it is no tab stop.
+  label.SetCaption(u"[B]only text[/B]");
+  EXPECT_FALSE(GetWindowLongW(label.Handle(), GWL_STYLE) & WS_TABSTOP);
 
   const struct {
     const char16_t* target;

@@ -23,21 +23,28 @@ String WindowText(HWND window) {
   return FromW(text);
 }
 
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM context) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) {
+    *reinterpret_cast<HWND*>(context) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectButton(HWND child, LPARAM context) {
+  wchar_t name[16] = {};
+  GetClassNameW(child, name, 16);
+  if (lstrcmpiW(name, L"Button") == 0 && IsWindowVisible(child))
+    reinterpret_cast<TSeenBox*>(context)->Buttons.push_back(WindowText(child));
+  return TRUE;
+}
+
 // The dialog box (#32770) of this thread that is visible, if any.
 HWND FindBox() {
   HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM context) -> BOOL {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) {
-          *reinterpret_cast<HWND*>(context) = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), &FindVisibleDialog, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
@@ -49,16 +56,7 @@ int ShowAndRead(const String& caption, UINT flags, int press, TSeenBox& seen) {
       HWND box = FindBox();
       if (!box || !seen.Title.empty()) return;
       seen.Title = WindowText(box);
-      EnumChildWindows(
-          box,
-          [](HWND child, LPARAM context) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(child, name, 16);
-            if (lstrcmpiW(name, L"Button") == 0 && IsWindowVisible(child))
-              reinterpret_cast<TSeenBox*>(context)->Buttons.push_back(WindowText(child));
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(&seen));
+      EnumChildWindows(box, &CollectButton, reinterpret_cast<LPARAM>(&seen));
       PostMessageW(box, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), 0);
     });
   }
