@@ -30,6 +30,7 @@ enum TDLXBorderIcons : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize =
 class TDLXForm : public TDLXCustomControl, private IDLXThemeListener {
  public:
   // An empty form; the window exists, hidden, from here on. The owner's window owns this one.
+  // A form described in text is filled by LoadFormDescription (form_description.h).
   explicit TDLXForm(TDLXForm* owner = nullptr);
   ~TDLXForm() override;
 
