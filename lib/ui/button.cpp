@@ -137,7 +137,7 @@ void TDLXButton::Clicked() {
     if (TDLXForm* form = Form()) form->SetModalResult(modalResult_);
 }
 
-void TDLXButton::PaintWindow(HDC dc, const RECT& client) {
+void TDLXButton::Paint(HDC dc, const RECT& client) {
   PaintParentBackground(dc, client);
   const TDLXTheme& theme = TDLXTheme::Instance();
   const bool focused = Focused();
@@ -199,7 +199,7 @@ void TDLXCheckBox::PaintBoxWithoutTexture(HDC dc, const RECT& box, bool checked)
   }
 }
 
-void TDLXCheckBox::PaintWindow(HDC dc, const RECT& client) {
+void TDLXCheckBox::Paint(HDC dc, const RECT& client) {
   PaintParentBackground(dc, client);
   const int size = ScaleValue(16);
   const int top = client.top + (client.bottom - client.top - size) / 2;

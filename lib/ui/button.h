@@ -48,7 +48,7 @@ class TDLXButton : public TDLXCustomButton {
   int ModalResult() const { return modalResult_; }
 
  protected:
-  void PaintWindow(HDC dc, const RECT& client) override;
+  void Paint(HDC dc, const RECT& client) override;
   void Clicked() override;
   // The texture the button is drawn with.
   virtual const char16_t* TextureId() const { return u"Buttons.Textures.Button"; }
@@ -70,7 +70,7 @@ class TDLXCheckBox : public TDLXCustomButton {
 
  protected:
   TDLXCheckBox(TDLXCustomControl& parent, DWORD style, const String& caption);
-  void PaintWindow(HDC dc, const RECT& client) override;
+  void Paint(HDC dc, const RECT& client) override;
   virtual const char16_t* TextureId() const { return u"Buttons.Textures.CheckBox"; }
   virtual void PaintBoxWithoutTexture(HDC dc, const RECT& box, bool checked);
 

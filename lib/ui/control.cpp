@@ -162,8 +162,7 @@ LRESULT TDLXCustomControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
     case WM_PAINT:
     case WM_PRINTCLIENT:
       if (ownsPainting_) {
-        PaintBuffered(handle_, message, wParam,
-                      [this](HDC dc, const RECT& client) { PaintWindow(dc, client); });
+        PaintBuffered(handle_, message, wParam, [this](HDC dc, const RECT& client) { Paint(dc, client); });
         return 0;
       }
       break;

@@ -147,9 +147,9 @@ class TDLXCustomControl {
   }
 
   // Painting of controls the library draws entirely (every control of the library's own window
-  // class, and those system controls that call SetOwnsPainting): PaintWindow is called with a
+  // class, and those system controls that call SetOwnsPainting): Paint is called with a
   // buffered device context for WM_PAINT and WM_PRINTCLIENT. The default paints the background.
-  virtual void PaintWindow(HDC dc, const RECT& client) { PaintBackground(dc, client); }
+  virtual void Paint(HDC dc, const RECT& client) { PaintBackground(dc, client); }
   // Paints the parent's background behind this control, for controls that show it through.
   void PaintParentBackground(HDC dc, const RECT& client);
   void SetOwnsPainting(bool owns) { ownsPainting_ = owns; }

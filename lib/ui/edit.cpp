@@ -160,8 +160,8 @@ void TDLXEditButton::SetButtonWidth(int width) {
   edit_.ApplyBounds(edit_.area_);
 }
 
-void TDLXEditButton::PaintWindow(HDC dc, const RECT& client) {
-  TDLXButton::PaintWindow(dc, client);
+void TDLXEditButton::Paint(HDC dc, const RECT& client) {
+  TDLXButton::Paint(dc, client);
 }
 
 TDLXEdit::TDLXEdit(TDLXCustomControl& parent, const String& text)

@@ -53,7 +53,7 @@ class TDLXEditButton : public TDLXButton {
 
  protected:
   const char16_t* TextureId() const override { return u"EditBox.Textures.Button"; }
-  void PaintWindow(HDC dc, const RECT& client) override;
+  void Paint(HDC dc, const RECT& client) override;
   // The edit places its buttons; the parent's layout leaves them alone.
   void ApplyBounds(const RECT& pixels) override {}
 

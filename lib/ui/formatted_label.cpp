@@ -157,7 +157,7 @@ void TDLXFormattedLabel::Relayout() {
   Invalidate();
 }
 
-void TDLXFormattedLabel::PaintWindow(HDC dc, const RECT& client) {
+void TDLXFormattedLabel::Paint(HDC dc, const RECT& client) {
   PaintParentBackground(dc, client);
   const TDLXTheme& theme = TDLXTheme::Instance();
   const COLORREF text = Enabled() ? theme.Color(u"Labels.Colors.Text", COLOR_WINDOWTEXT)

@@ -40,7 +40,7 @@ class TDLXFormattedLabel : public TDLXCustomControl, private IDLXAccessibleSourc
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-  void PaintWindow(HDC dc, const RECT& client) override;
+  void Paint(HDC dc, const RECT& client) override;
   void FontChanged() override { Relayout(); }
   void ScaleChanged() override { Relayout(); }
   void ColorSchemeChanged(unsigned flags) override { Relayout(); }

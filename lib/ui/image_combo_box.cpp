@@ -91,7 +91,7 @@ void TDLXImageComboBox::DrawItem(HDC dc, const RECT& rect, int index, bool selec
   SelectObject(dc, old);
 }
 
-void TDLXImageComboBox::PaintWindow(HDC dc, const RECT& client) {
+void TDLXImageComboBox::Paint(HDC dc, const RECT& client) {
   const TDLXTheme& theme = TDLXTheme::Instance();
   const bool focused = Focused();
   FillSolidRect(dc, client, theme.Color(u"EditBox.Colors.Content", COLOR_WINDOW));

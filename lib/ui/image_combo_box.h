@@ -39,7 +39,7 @@ class TDLXImageComboBox : public TDLXCustomControl, private IDLXAccessibleSource
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   bool HandleNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-  void PaintWindow(HDC dc, const RECT& client) override;
+  void Paint(HDC dc, const RECT& client) override;
   void ScaleChanged() override;
 
  private:

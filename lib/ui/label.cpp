@@ -88,7 +88,7 @@ void TDLXLabel::AdjustSize() {
   adjusting_ = false;
 }
 
-void TDLXLabel::PaintWindow(HDC dc, const RECT& client) {
+void TDLXLabel::Paint(HDC dc, const RECT& client) {
   if (transparent_)
     PaintParentBackground(dc, client);
   else

@@ -33,7 +33,7 @@ class TDLXLabel : public TDLXCustomControl {
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   bool HandleNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-  void PaintWindow(HDC dc, const RECT& client) override;
+  void Paint(HDC dc, const RECT& client) override;
   void ScaleChanged() override { AdjustSize(); }
   void FontChanged() override { AdjustSize(); }
   // Space before the text (the validation label's icon), in device pixels.

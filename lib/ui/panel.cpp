@@ -31,7 +31,7 @@ void TDLXPanel::PaintBackground(HDC dc, const RECT& rect) {
   }
 }
 
-void TDLXPanel::PaintWindow(HDC dc, const RECT& client) {
+void TDLXPanel::Paint(HDC dc, const RECT& client) {
   PaintBackground(dc, client);
 }
 

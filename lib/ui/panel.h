@@ -18,7 +18,7 @@ class TDLXPanel : public TDLXCustomControl {
   void PaintBackground(HDC dc, const RECT& rect) override;
 
  protected:
-  void PaintWindow(HDC dc, const RECT& client) override;
+  void Paint(HDC dc, const RECT& client) override;
 
  private:
   std::optional<COLORREF> color_;

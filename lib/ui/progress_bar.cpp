@@ -76,7 +76,7 @@ LRESULT TDLXProgressBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
   return TDLXCustomControl::WindowProc(message, wParam, lParam);
 }
 
-void TDLXProgressBar::PaintWindow(HDC dc, const RECT& client) {
+void TDLXProgressBar::Paint(HDC dc, const RECT& client) {
   PaintParentBackground(dc, client);
   const int width = client.right - client.left;
   RECT bar = client;

@@ -24,7 +24,7 @@ class TDLXProgressBar : public TDLXCustomControl, private IDLXAccessibleSource {
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-  void PaintWindow(HDC dc, const RECT& client) override;
+  void Paint(HDC dc, const RECT& client) override;
 
  private:
   String AccessibleName() override;
