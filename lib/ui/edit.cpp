@@ -246,10 +246,7 @@ TDLXRichViewer::TDLXRichViewer(TDLXCustomControl& parent)
   wchar_t className[32] = {};
   GetClassNameW(handle_, className, 32);
   rich_ = lstrcmpiW(className, L"RICHEDIT50W") == 0;
-  if (rich_) {
-    SendMessageW(handle_, EM_AUTOURLDETECT, TRUE, 0);
-    SendMessageW(handle_, EM_SETEVENTMASK, 0, ENM_LINK | ENM_CHANGE);
-  }
+  if (rich_) SendMessageW(handle_, EM_SETEVENTMASK, 0, ENM_CHANGE);
   ApplyColors();
   ApplyZoom();
 }
@@ -282,6 +279,7 @@ void TDLXRichViewer::LoadFromStream(TDLXStream& stream, bool rtf) {
   editStream.dwCookie = reinterpret_cast<DWORD_PTR>(&context);
   editStream.pfnCallback = &StreamIn;
   SendMessageW(handle_, EM_STREAMIN, rtf ? SF_RTF : SF_TEXT, reinterpret_cast<LPARAM>(&editStream));
+  FindLinks();
   ApplyColors();
   ApplyZoom();
 }
@@ -315,15 +313,117 @@ void TDLXRichViewer::ApplyZoom() {
   SendMessageW(handle_, EM_SETZOOM, static_cast<WPARAM>(numerator), static_cast<LPARAM>(denominator));
 }
 
+void TDLXRichViewer::FindLinks() {
+  links_.clear();
+  if (!rich_) return;
+  // The text as the rich edit counts characters (paragraphs end in one CR).
+  GETTEXTLENGTHEX lengthQuery{GTL_NUMCHARS | GTL_PRECISE, 1200};
+  const LRESULT length = SendMessageW(handle_, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
+  if (length <= 0) return;
+  String text(static_cast<size_t>(length) + 1, u'\0');
+  GETTEXTEX query{static_cast<DWORD>((length + 1) * sizeof(wchar_t)), GT_DEFAULT, 1200, nullptr, nullptr};
+  const LRESULT copied = SendMessageW(handle_, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                      reinterpret_cast<LPARAM>(W(text)));
+  text.resize(static_cast<size_t>(std::max<LRESULT>(0, copied)));
+  const auto isBreak = [](Char c) { return c <= u' ' || c == u'<' || c == u'>' || c == u'"'; };
+  size_t i = 0;
+  while (i < text.size()) {
+    const bool wordStart = i == 0 || isBreak(text[i - 1]) || text[i - 1] == u'(';
+    const StringView rest = StringView(text).substr(i);
+    if (!wordStart ||
+        !(rest.starts_with(u"http://") || rest.starts_with(u"https://") || rest.starts_with(u"www."))) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < text.size() && !isBreak(text[end])) ++end;
+    // Punctuation after an address ends the sentence, not the address.
+    while (end > i && StringView(u".,;:!?)'").find(text[end - 1]) != StringView::npos) --end;
+    String target = text.substr(i, end - i);
+    if (target.starts_with(u"www.")) target = u"http://" + target;
+    links_.push_back(TLink{static_cast<LONG>(i), static_cast<LONG>(end), std::move(target)});
+    i = end;
+  }
+}
+
+const TDLXRichViewer::TLink* TDLXRichViewer::LinkAt(LONG position) const {
+  for (const TLink& link : links_)
+    if (position >= link.First && position < link.End) return &link;
+  return nullptr;
+}
+
+const TDLXRichViewer::TLink* TDLXRichViewer::LinkAtPoint(POINT client) const {
+  if (!rich_ || links_.empty()) return nullptr;
+  POINTL point{client.x, client.y};
+  const LONG position =
+      static_cast<LONG>(SendMessageW(handle_, EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&point)));
+  const TLink* link = LinkAt(position);
+  if (!link) return nullptr;
+  // EM_CHARFROMPOS answers the nearest character: the point must lie on it.
+  POINTL start{}, next{};
+  SendMessageW(handle_, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&start), position);
+  SendMessageW(handle_, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&next), position + 1);
+  if (client.x < start.x - 1 || (next.y == start.y && client.x > next.x + 1)) return nullptr;
+  return link;
+}
+
+LRESULT TDLXRichViewer::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SETCURSOR: {
+      POINT point;
+      GetCursorPos(&point);
+      ScreenToClient(handle_, &point);
+      if (LOWORD(lParam) == HTCLIENT && LinkAtPoint(point)) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+        return TRUE;
+      }
+      break;
+    }
+    case WM_LBUTTONUP: {
+      const LRESULT result = TDLXMemo::WindowProc(message, wParam, lParam);
+      CHARRANGE selection{};
+      SendMessageW(handle_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+      // A click, not the end of a selection.
+      if (selection.cpMin == selection.cpMax) {
+        if (const TLink* link =
+                LinkAtPoint(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))})) {
+          const String target = link->Target;
+          if (OnLinkClick)
+            OnLinkClick(target);
+          else
+            OpenLink(target);
+        }
+      }
+      return result;
+    }
+    default:
+      break;
+  }
+  return TDLXMemo::WindowProc(message, wParam, lParam);
+}
+
 void TDLXRichViewer::ApplyColors() {
   if (!rich_) return;
   SendMessageW(handle_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ContentColor()));
-  // The document's text takes the skin's text colour, so a license stays readable in dark mode.
+  // The document's text takes the skin's text colour, so a license stays readable in dark mode;
+  // links take the skin's link colour.
   CHARFORMAT2W format{};
   format.cbSize = sizeof(format);
   format.dwMask = CFM_COLOR;
   format.crTextColor = TextColor();
   SendMessageW(handle_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  if (links_.empty()) return;
+  CHARRANGE kept{};
+  SendMessageW(handle_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&kept));
+  format.dwMask = CFM_COLOR | CFM_UNDERLINE;
+  format.dwEffects = CFE_UNDERLINE;
+  format.crTextColor = TDLXTheme::Instance().Color(u"Labels.Colors.TextHyperlink", COLOR_HOTLIGHT);
+  for (const TLink& link : links_) {
+    CHARRANGE range{link.First, link.End};
+    SendMessageW(handle_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    SendMessageW(handle_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  }
+  SendMessageW(handle_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&kept));
 }
 
 void TDLXRichViewer::ColorSchemeChanged(unsigned flags) {
@@ -334,28 +434,6 @@ void TDLXRichViewer::ColorSchemeChanged(unsigned flags) {
 void TDLXRichViewer::ScaleChanged() {
   TDLXMemo::ScaleChanged();
   ApplyZoom();
-}
-
-bool TDLXRichViewer::HandleNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == EN_LINK) {
-    auto* link = reinterpret_cast<ENLINK*>(lParam);
-    if (link->msg == WM_LBUTTONUP) {
-      const LONG length = link->chrg.cpMax - link->chrg.cpMin;
-      if (length > 0 && length < 4096) {
-        String text(static_cast<size_t>(length) + 1, u'\0');
-        TEXTRANGEW range{link->chrg, W(text)};
-        const LRESULT copied = SendMessageW(handle_, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
-        text.resize(static_cast<size_t>(std::max<LRESULT>(0, copied)));
-        if (OnLinkClick)
-          OnLinkClick(text);
-        else
-          OpenLink(text);
-      }
-    }
-    result = 0;
-    return true;
-  }
-  return TDLXMemo::HandleNotify(message, wParam, lParam, result);
 }
 
 }  // namespace dlx

@@ -91,7 +91,9 @@ class TDLXMemo : public TDLXCustomEdit {
 };
 
 // A read-only rich text view (the license and the summary): RICHEDIT50W from the system's
-// MSFTEDIT.DLL, with zoom following the scale and clickable links.
+// MSFTEDIT.DLL, with zoom following the scale. Web addresses in the text ("http://", "https://",
+// "www.") are links drawn in the skin's link colour (the system's link colour is unreadable on a
+// dark skin): the hand cursor shows over them and a click follows them.
 class TDLXRichViewer : public TDLXMemo {
  public:
   explicit TDLXRichViewer(TDLXCustomControl& parent);
@@ -104,18 +106,30 @@ class TDLXRichViewer : public TDLXMemo {
   // Called with the link's text when a link is clicked; without it the link is opened.
   std::function<void(const String& link)> OnLinkClick;
 
+  struct TLink {
+    LONG First;  // character positions of the rich edit, end exclusive
+    LONG End;
+    String Target;
+  };
+  const std::vector<TLink>& Links() const { return links_; }
+  // The link at a character position, or null.
+  const TLink* LinkAt(LONG position) const;
+
  protected:
-  bool HandleNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   void ColorSchemeChanged(unsigned flags) override;
   void ScaleChanged() override;
 
  private:
+  void FindLinks();
   void ApplyColors();
   void ApplyZoom();
+  const TLink* LinkAtPoint(POINT client) const;
 
   bool rich_ = false;
   int zoomNumerator_ = 1;
   int zoomDenominator_ = 1;
+  std::vector<TLink> links_;
 };
 
 }  // namespace dlx

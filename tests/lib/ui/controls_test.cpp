@@ -1,6 +1,8 @@
 // The controls driven as a user drives them: mouse messages, keys through SendInput, the dialog
 // keys of a modal form.
+#include <windows.h>
 #include <gtest/gtest.h>
+#include <richedit.h>
 
 #include "lib/ui/button.h"
 #include "lib/ui/edit.h"
@@ -227,6 +229,52 @@ TEST(Label, AutoSizeAndUrl) {
   EXPECT_GT(label.Width(), shortWidth);
   label.SetUrl(u"https://zuva.example/");
   EXPECT_TRUE(label.Font().Underline);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RichViewer, WebAddressesAreLinksInTheSkinColour) {
+  TDLXForm form;
+  form.SetClientSize(500, 200);
+  auto& viewer = form.Add<TDLXRichViewer>();
+  viewer.SetBounds(0, 0, 480, 180);
+  ASSERT_TRUE(viewer.IsRichEdit());
+  const char rtf[] =
+      "{\\rtf1\\ansi {\\b Terms}\\par See https://zuva.example/terms. or (www.zuva.example), "
+      "not xhttp://no.\\par}";
+  TDLXMemoryStream stream(rtf, sizeof(rtf) - 1);
+  viewer.LoadFromStream(stream);
+  form.Show();
+  uitest::PumpFor(50);
+  ASSERT_EQ(viewer.Links().size(), 2u);
+  EXPECT_EQ(viewer.Links()[0].Target, u"https://zuva.example/terms");
+  EXPECT_EQ(viewer.Links()[1].Target, u"http://www.zuva.example");
+  // The link's characters carry the skin's link colour.
+  CHARRANGE range{viewer.Links()[0].First + 2, viewer.Links()[0].First + 3};
+  SendMessageW(viewer.Handle(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  SendMessageW(viewer.Handle(), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  EXPECT_EQ(format.crTextColor, TDLXTheme::Instance().Color(u"Labels.Colors.TextHyperlink", COLOR_HOTLIGHT));
+  range = CHARRANGE{0, 0};
+  SendMessageW(viewer.Handle(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  // A click on the link follows it; a click on other text does not.
+  std::vector<String> followed;
+  viewer.OnLinkClick = [&](const String& target) { followed.push_back(target); };
+  const auto clickAt = [&](LONG position) {
+    POINTL point{};
+    SendMessageW(viewer.Handle(), EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&point), position);
+    const LPARAM where = MAKELPARAM(point.x + 2, point.y + 4);
+    SendMessageW(viewer.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, where);
+    SendMessageW(viewer.Handle(), WM_LBUTTONUP, 0, where);
+    uitest::PumpFor(30);
+  };
+  clickAt(viewer.Links()[0].First + 3);
+  clickAt(1);
+  ASSERT_EQ(followed.size(), 1u);
+  EXPECT_EQ(followed[0], u"https://zuva.example/terms");
 }
 
 }  // namespace
