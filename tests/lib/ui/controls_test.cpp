@@ -1,7 +1,7 @@
 // The controls driven as a user drives them: mouse messages, keys through SendInput, the dialog
 // keys of a modal form.
 #include <windows.h>
-// After windows.h, which it needs.
+// windows.h first: richedit.h needs it.
 #include <gtest/gtest.h>
 #include <richedit.h>
 
