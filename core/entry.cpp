@@ -163,7 +163,7 @@ int RunInstaller(const String& args, const String& logProblem, const TEntryEnvir
     }
   }
 
-  installer->Resources().InitializeLanguages();
+  installer->Resources().ChooseAndInitializeLanguages(!installer->HasOption(ioAuto));
   const bool silent = installer->HasOption(ioSilent);
   if (!silent && !installer->HasOption(ioAuto)) {
     // An interactive run needs the wizard (destination, license, options); installing without

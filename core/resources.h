@@ -57,6 +57,14 @@ class TInstallerResources {
   dlx::String ExpandVariables(const dlx::String& text);
   dlx::String ExpandPath(const dlx::String& text);
 
+  // Who picks the language file: a function answering a name from LangFiles ("English.lng" when
+  // nothing is chosen). Without one, the choice is the language dialog's preselection, made
+  // without a window; the setup program installs the language dialog (ui/language_dialog.h).
+  using TLanguageChooser = dlx::String (*)(TInstallerResources& resources, bool showDialog);
+  static void SetLanguageChooser(TLanguageChooser chooser);
+  // Loads English and merges the chooser's language over it; the chooser shows its dialog unless
+  // showDialog is false (a run with ioAuto).
+  void ChooseAndInitializeLanguages(bool showDialog);
   // Loads English and merges the chosen language over it. The choice is the language dialog's
   // preselection (see SelectDefaultLanguage).
   void InitializeLanguages();
@@ -89,6 +97,8 @@ class TInstallerResources {
   dlx::String programFilesAltPath_;
   dlx::String startMenuPath_;
   std::unique_ptr<TInstallerScript> script_;
+
+  void LoadLanguages(const dlx::String& choice);
 };
 
 // A well-known folder (CSIDL) with a trailing backslash; the temporary folder when the system has
