@@ -22,8 +22,14 @@ constexpr DWORD kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRI
 
 struct TDeleteContext {
   String root;  // final path of the root folder, canonical
-  std::vector<String> protectedFolders;
 };
+
+// Read once: asking the shell for every folder costs more than deleting a file, and these folders
+// do not move while the installer runs.
+const std::vector<String>& CachedProtectedFolders() {
+  static const std::vector<String> folders = ProtectedFolders();
+  return folders;
+}
 
 String ErrorText(DWORD code) {
   return dlx::IntToStr(static_cast<int64_t>(code)) + u" " + dlx::platform::ErrorMessage(code);
@@ -211,7 +217,7 @@ TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path
   }
   const bool isLink = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (isFolder && IsProtectedFolder(final, context.protectedFolders)) {
+  if (isFolder && IsProtectedFolder(final, CachedProtectedFolders())) {
     dlx::Log(u"Not deleted: \"" + final + u"\" is a folder of the system or of a user");
     return TSafeDeleteResult::sdRefused;
   }
@@ -287,6 +293,5 @@ TSafeDeleteResult SafeDelete(const String& path, const String& root) {
       return TSafeDeleteResult::sdFailed;
     }
   }
-  context.protectedFolders = ProtectedFolders();
   return DeleteObject(context, target);
 }
