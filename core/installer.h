@@ -85,6 +85,15 @@ constexpr int InstallerExitSuccess = 0;
 constexpr int InstallerExitCancelled = 1602;
 constexpr int InstallerExitFailed = 1603;
 
+// The arguments as the log shows them: the spawn service's token (/SPAWNTOKEN) replaced by "*",
+// since the log file is readable by the user's other programs.
+dlx::String ArgumentsForLog(const dlx::String& args);
+
+// The one form of an installation folder: absolute (GetFullPathNameW, "/" read as "\"), each part
+// validated like a script path, short names made long, with a trailing backslash; "" stays "".
+// Raises EInstallerInstallError for a text that names no folder.
+dlx::String CanonicalDestination(const dlx::String& folder);
+
 class TInstaller {
  public:
   // Opens the installer's material from the running module (the SETUP and PRODUCT resources, or
@@ -96,6 +105,9 @@ class TInstaller {
   TInstaller(const TInstaller&) = delete;
   TInstaller& operator=(const TInstaller&) = delete;
 
+  // Nothing happens for the current text. Otherwise the folder is made canonical
+  // (CanonicalDestination) and taken, unless it is a drive root or a folder of the system or of a
+  // user (IsProtectedFolder): then EInstallerInstallError says so and DestPath stays.
   void SetDestPath(const dlx::String& folder);
   const dlx::String& DestPath() const { return destPath_; }
 

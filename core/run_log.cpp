@@ -2,6 +2,7 @@
 
 #include "core/elevation.h"
 #include "core/errors.h"
+#include "core/installer.h"
 #include "lib/command_line.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -22,6 +23,7 @@ struct TKnownSwitch {
 const TKnownSwitch kKnownSwitches[] = {
     {u"AUTO", true},      {u"LOG", true},
     {u"PATH", true},      {u"SKIPUAC", true},
+    {u"SPAWNTOKEN", true},
     {u"SILENT", false},   {u"UPDATE", false},
     {u"PORTABLE", false}, {u"NOBACKUP", false},
     {u"RUN", false},      {u"SUPPRESSMSGBOXES", false},
@@ -50,7 +52,7 @@ bool OpenLogFromCommandLine(const String& args) {
   const bool folderReady = folder.empty() || dlx::ForceDirectories(folder);
   const uint32_t folderError = folderReady ? 0 : dlx::platform::LastError();
   if (folderReady && dlx::TDLXLog::Open(fileName)) {
-    dlx::Log(u"Log opened; arguments: " + args);
+    dlx::Log(u"Log opened; arguments: " + ArgumentsForLog(args));
     return true;
   }
   String reason;
