@@ -2,14 +2,14 @@
 #include <windows.h>
 
 #include "core/entry.h"
-#include "core/minimal_product.h"
 #include "lib/win/system_library.h"
+#include "product/product_info_zuva.h"
 #include "ui/language_dialog.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything can load a library: only the system folder is searched from here on.
   dlx::HardenDllSearch();
-  RegisterMinimalProductInfo();
+  RegisterProductInfoZUVA();
   RegisterLanguageDialog();
   return InstallerMain();
 }

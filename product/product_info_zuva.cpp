@@ -1,0 +1,141 @@
+#include "product/product_info_zuva.h"
+
+// clang-format off
+#define PSAPI_VERSION 2
+#include <windows.h>
+#include <psapi.h>
+// clang-format on
+
+#include "core/app_repository.h"
+#include "core/errors.h"
+#include "core/extract_action.h"
+#include "core/installer.h"
+#include "core/resources.h"
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/platform/text.h"
+#include "lib/win/handles.h"
+#include "product/config_action.h"
+#include "product/prepare_action.h"
+#include "product/product_names.h"
+#include "product/run_journal.h"
+
+using dlx::String;
+
+namespace {
+
+constexpr char16_t kSystemSection[] = u"System";
+constexpr char16_t kIntegrationSection[] = u"Integration";
+
+// The folder of the program that shows a window of the class, or false.
+bool FindRunningCopy(const char16_t* windowClass, String& folder) {
+  HWND window = FindWindowW(reinterpret_cast<const wchar_t*>(windowClass), nullptr);
+  if (!window) return false;
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  dlx::TScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  if (!process) {
+    dlx::Log(u"A running ZUVA window was found, but its process cannot be opened (" +
+             dlx::IntToStr(GetLastError()) + u")");
+    return false;
+  }
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameExW(process.Get(), nullptr, path, MAX_PATH);
+  folder = dlx::ExtractFilePath(dlx::FromW(path, length));
+  return true;
+}
+
+}  // namespace
+
+TProductInfoZUVA::TProductInfoZUVA() : config_(std::make_unique<dlx::TDLXIniFile>()) {}
+
+TProductInfoZUVA::~TProductInfoZUVA() = default;
+
+String TProductInfoZUVA::GetDefaultPath() {
+  String folder;
+  if (FindInstalledCopy(folder)) return folder;
+  return TInstallerProductInfo::GetDefaultPath();
+}
+
+bool TProductInfoZUVA::CanUpdate() {
+  const int version = GetInstalledVersion();
+  return version > 3499 && version < 5100;
+}
+
+bool TProductInfoZUVA::IsInstalledPortable() {
+  return !config_->ReadBool(kSystemSection, u"UserMode", true);
+}
+
+int TProductInfoZUVA::GetInstalledVersion() {
+  return config_->ReadInteger(kSystemSection, u"Version", 0);
+}
+
+void TProductInfoZUVA::LoadInstalledInfo() {
+  config_->Clear();
+  const String fileName = GetConfigFileName();
+  if (!fileName.empty()) config_->LoadFromFile(fileName);
+  Installer->Settings().WriteSectionText(kIntegrationSection, config_->ReadSectionText(kIntegrationSection));
+  // The settings' section exists from now on, even when the copy stored no choices.
+  Installer->Settings().GetOrCreateSection(kIntegrationSection);
+}
+
+bool TProductInfoZUVA::FindInstalledCopy(String& folder) {
+  folder.clear();
+  if (TInstallerApplicationRepository::GetInstallPath(zuva_names::kUninstallKey, folder)) return true;
+  if (TInstallerApplicationRepository::GetInstallPath(zuva_names::kUninstallKeyOld, folder)) return true;
+  folder.clear();
+  if (FindRunningCopy(zuva_names::kMainWindowClass, folder)) return true;
+  folder.clear();
+  return false;
+}
+
+String TProductInfoZUVA::GetConfigFileName() {
+  const String& dest = Installer->DestPath();
+  if (dest.empty()) return String();
+  for (const char16_t* name : {zuva_names::kConfigFile, zuva_names::kConfigFileOld}) {
+    const String fileName = dest + name;
+    if (dlx::FileExists(fileName)) return fileName;
+  }
+  return String();
+}
+
+bool TProductInfoZUVA::IsAddonsAvailable() {
+  if (Installer->HasOption(ioAuto) || Installer->HasOption(ioSilent)) return false;
+  return dlx::SameText(Resources().LangName(), u"Russian");
+}
+
+bool TProductInfoZUVA::HasPreviousInstallation() {
+  if (Installer->HasOption(ioUpdate)) return false;
+  if (GetInstalledVersion() >= 1) return true;
+  if (Installer->HasOption(ioPortable)) return false;
+  String folder;
+  return FindInstalledCopy(folder);
+}
+
+void TProductInfoZUVA::EnumActions(const std::function<void(TInstallerActionClass)>& callback) {
+  // Every action runs journaled: when one fails or the run is cancelled, what the run changed is
+  // undone before the run ends.
+  switch (Installer->Mode()) {
+    case imInstall:
+      callback(&CreateJournaledAction<TInstallerActionPrepare>);
+      callback(&CreateJournaledAction<TInstallerActionExtract>);
+      callback(&CreateJournaledAction<TInstallerActionConfig>);
+      break;
+    case imUninstall:
+      break;
+  }
+}
+
+void TProductInfoZUVA::EnumPages(const std::function<void(TInstallerPageClass)>&) {
+  // The wizard's option pages join here once the wizard provides them.
+}
+
+TProductInfoZUVA& ProductInfoZUVA() {
+  auto* info = dynamic_cast<TProductInfoZUVA*>(&Installer->ProductInfo());
+  if (!info) throw EInstallerMysteryError(u"The product information is not ZUVA's");
+  return *info;
+}
+
+void RegisterProductInfoZUVA() {
+  ProductInfoClass = &CreateProductInfo<TProductInfoZUVA>;
+}

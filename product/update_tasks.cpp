@@ -1,0 +1,153 @@
+#include "product/update_tasks.h"
+
+// clang-format off
+#include <windows.h>
+#include <shlobj.h>
+// clang-format on
+
+#include "core/activex.h"
+#include "core/app_repository.h"
+#include "core/errors.h"
+#include "core/file_utils.h"
+#include "core/installer.h"
+#include "core/resources.h"
+#include "core/safe_delete.h"
+#include "lib/file_enum.h"
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/platform/text.h"
+#include "product/product_names.h"
+#include "product/profiles.h"
+
+using dlx::String;
+
+namespace {
+
+bool StartsWithText(dlx::StringView text, dlx::StringView prefix) {
+  return text.size() >= prefix.size() && dlx::SameText(text.substr(0, prefix.size()), prefix);
+}
+
+// Moves the file to the new name in the same folder when it exists; a failure raises the
+// system's error.
+void RenameInFolder(const String& folder, const char16_t* oldName, const char16_t* newName) {
+  const String source = folder + oldName;
+  const String target = folder + newName;
+  if (!dlx::FileExists(source)) return;
+  if (!dlx::MoveFile(source, target)) throw OSErrorWithPaths(GetLastError(), source, target);
+  dlx::Log(u"Renamed \"" + source + u"\" to \"" + newName + u"\"");
+}
+
+void AppendExisting(dlx::TDLXStringList* list, const String& path) {
+  if (list && dlx::FileExists(path)) list->Add(path);
+}
+
+// Copies the tree; false at the first failure.
+bool CopyTree(const String& source, const String& target) {
+  dlx::TDLXFindFileInfo info;
+  bool targetMade = false;
+  bool ok = true;
+  if (dlx::FindFirst(source, u"", dlx::tmAll, info)) {
+    do {
+      // The target is made only when there is something to copy.
+      if (!targetMade) targetMade = dlx::DirectoryExists(target) || dlx::ForceDirectories(target);
+      ok = targetMade &&
+           (info.Type == dlx::ftFolder ? CopyTree(info.FullPath() + u"\\", target + info.Name + u"\\")
+                                       : dlx::CopyFile(info.FullPath(), target + info.Name, false));
+    } while (ok && dlx::FindNext(info));
+    dlx::FindClose(info);
+  }
+  return ok;
+}
+
+}  // namespace
+
+void TSetupHelper::CopyFolder(const String& source, const String& target, bool move) {
+  if (dlx::SameText(source, target)) return;
+  if (!CopyTree(dlx::IncludeTrailingPathDelimiter(source), dlx::IncludeTrailingPathDelimiter(target)))
+    throw EInstallerInstallError(FormatText(u"Cannot copy \"%s\" to \"%s\"", {source, target}));
+  dlx::Log(u"Copied \"" + source + u"\" to \"" + target + u"\"");
+  if (move) DeleteTree(source, source);
+}
+
+void TSetupHelper::ExcludeFolder(dlx::TDLXStringList& list, const String& folder) {
+  for (int i = list.Count() - 1; i >= 0; --i)
+    if (StartsWithText(list.Strings(i), folder)) list.Delete(i);
+}
+
+void TSetupHelper::DeleteTree(const String& folder, const String& root) {
+  if (!dlx::DirectoryExists(folder)) return;
+  SafeDelete(folder, root);
+}
+
+void TInstallerUpdateTaskRemoveShellMenu::Execute(dlx::TDLXStringList*) {
+  for (const char16_t* name : zuva_names::kShellMenuLibraries) {
+    const String library = Installer->DestPath() + name;
+    if (!dlx::FileExists(library)) continue;
+    TInstallerActiveX::UnregisterServer(library);
+    SafeDelete(library, Installer->DestPath());
+  }
+}
+
+void TInstallerUpdateTaskRemoveShortcuts::Execute(dlx::TDLXStringList*) {
+  std::vector<String> names = {zuva_names::kUninstallKey};
+  if (ProductInfo().GetInstalledVersion() < 4000) names.push_back(zuva_names::kUninstallKeyOld);
+  const String desktop = GetSpecialFolder(CSIDL_DESKTOP);
+  const String commonDesktop = GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+  const String startMenu = GetSpecialFolder(CSIDL_STARTMENU);
+  const String commonPrograms = GetSpecialFolder(CSIDL_COMMON_PROGRAMS);
+  const String commonStartMenu = GetSpecialFolder(CSIDL_COMMON_STARTMENU);
+  for (const String& name : names) {
+    for (const String& folder : {desktop, commonDesktop})
+      if (dlx::FileExists(folder + name + u".lnk")) SafeDelete(folder + name + u".lnk", folder);
+    for (const String& folder : {startMenu, commonPrograms, commonStartMenu})
+      TSetupHelper::DeleteTree(folder + name + u"\\", folder);
+  }
+}
+
+void TInstallerUpdateTaskRemoveUninstallInfo::Execute(dlx::TDLXStringList*) {
+  for (const char16_t* name : {zuva_names::kUninstallKeyOld, zuva_names::kUninstallKey}) {
+    String folder;
+    if (!TInstallerApplicationRepository::GetInstallPath(name, folder)) continue;
+    if (!StartsWithText(folder, Installer->DestPath())) {
+      dlx::Log(String(u"Uninstall entry ") + name + u" belongs to another installation: " + folder);
+      continue;
+    }
+    if (TInstallerApplicationRepository::Unregister(name))
+      dlx::Log(String(u"Uninstall entry removed: ") + name);
+  }
+}
+
+void TInstallerUpdateTaskRemoveFromRegistry::Execute(dlx::TDLXStringList*) {
+  // The program's path is quoted: unquoted, a folder with a blank would let a program planted
+  // before the blank run instead.
+  const String program = Installer->DestPath() + zuva_names::kRegistrar;
+  if (!ExecuteAndWait(program, u"/REG=U")) dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
+  TInstallerApplicationRepository::Unregister(ProductInfo().GetName());
+}
+
+void TInstallerUpdateTaskUpdateConfigs::Execute(dlx::TDLXStringList* deleteList) {
+  const int version = ProductInfo().GetInstalledVersion();
+  const String& data = profile_.DataPath;
+  TSetupHelper::CopyFolder(profile_.OldDataPath, data, false);
+  if (deleteList) TSetupHelper::ExcludeFolder(*deleteList, data);
+
+  if (version < 4000) {
+    RenameInFolder(Installer->DestPath(), zuva_names::kConfigFileOld, zuva_names::kConfigFile);
+    for (const auto& rename : zuva_names::kGeneration3Renames)
+      RenameInFolder(data, rename.OldName, rename.NewName);
+    for (const char16_t* name : zuva_names::kGeneration3Obsolete) AppendExisting(deleteList, data + name);
+  }
+  if (version < 4500)
+    for (const char16_t* name : zuva_names::kObsoleteSkinFiles)
+      AppendExisting(deleteList, Installer->DestPath() + u"Skins\\" + name);
+  if (version < 4600) AppendExisting(deleteList, data + zuva_names::kAlbumArtDatabase);
+  if (version < 5020) {
+    // Album art is rebuilt by the player: nothing here may stop the update.
+    try {
+      AppendExisting(deleteList, data + zuva_names::kAlbumArtCache);
+      RenameInFolder(data, zuva_names::kCustomAlbumArtOld, zuva_names::kCustomAlbumArtNew);
+    } catch (const dlx::EDLXException& e) {
+      dlx::Log(u"Album-art migration skipped: " + e.Message());
+    }
+  }
+}
