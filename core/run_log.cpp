@@ -21,12 +21,17 @@ struct TKnownSwitch {
 
 // Every switch some part of the program reads, and whether it reads a value.
 const TKnownSwitch kKnownSwitches[] = {
-    {u"AUTO", true},      {u"LOG", true},
-    {u"PATH", true},      {u"SKIPUAC", true},
+    {u"AUTO", true},
+    {u"LOG", true},
+    {u"PATH", true},
+    {u"SKIPUAC", true},
     {u"SPAWNTOKEN", true},
-    {u"SILENT", false},   {u"UPDATE", false},
-    {u"PORTABLE", false}, {u"NOBACKUP", false},
-    {u"RUN", false},      {u"SUPPRESSMSGBOXES", false},
+    {u"SILENT", false},
+    {u"UPDATE", false},
+    {u"PORTABLE", false},
+    {u"NOBACKUP", false},
+    {u"RUN", false},
+    {u"SUPPRESSMSGBOXES", false},
     {u"?", false},
 };
 
