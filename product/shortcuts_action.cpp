@@ -1,0 +1,102 @@
+#include "product/shortcuts_action.h"
+
+#include <cmath>
+
+#include "core/installer.h"
+#include "core/resources.h"
+#include "core/script/install_script.h"
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/platform/text.h"
+#include "lib/win/system.h"
+#include "product/shell_link.h"
+
+using dlx::String;
+
+namespace {
+
+const char16_t kIntegration[] = u"Integration";
+
+bool IsWin8OrLater() {
+  const dlx::TDLXSystemVersion& version = dlx::SystemVersion();
+  return version.Major > 6 || (version.Major == 6 && version.Minor >= 2);
+}
+
+// A portable copy leaves no traces in Windows unless the user asks for them.
+bool ReadShortcutChoice(dlx::TDLXIniFile& settings, const char16_t* key) {
+  return settings.ReadBool(kIntegration, key, !Installer->HasOption(ioPortable));
+}
+
+bool IsAbsolutePath(const String& path) {
+  return (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') || path.starts_with(u"\\\\");
+}
+
+}  // namespace
+
+TInstallerActionShortcuts::TInstallerActionShortcuts()
+    : locations_(std::make_unique<dlx::TDLXStringList>()) {}
+
+void TInstallerActionShortcuts::PrepareLocations() {
+  locations_->Clear();
+  if (ReadShortcutChoice(Settings(), u"ShortcutDesktop")) locations_->Add(u"$DESKTOP");
+  if (ReadShortcutChoice(Settings(), u"ShortcutStartMenu")) locations_->Add(u"$STARTMENU");
+}
+
+bool TInstallerActionShortcuts::IsSelected(const TInstallerScriptFile& entry, bool windows8OrLater) const {
+  const String linkPath = dlx::UpperCaseText(entry.Name);
+  bool enabled = false;
+  for (int i = 0; i < locations_->Count() && !enabled; ++i)
+    enabled = linkPath.find(locations_->Strings(i)) != String::npos;
+  if (!enabled) return false;
+  if (windows8OrLater && !dlx::SameText(dlx::ExtractFileExt(entry.GetSourceName()), u".exe")) return false;
+  return true;
+}
+
+void TInstallerActionShortcuts::CreateShortcut(const TInstallerScriptFile& entry) {
+  const String linkPath = Resources().ExpandPath(entry.Name);
+  const String target = Resources().ExpandPath(entry.GetSourceName());
+  // Variables are replaced only as written in capitals; a path left relative would put the
+  // shortcut wherever the current folder happens to be.
+  if (!IsAbsolutePath(linkPath) || !IsAbsolutePath(target)) {
+    dlx::Log(u"Shortcut \"" + entry.Name + u"\" skipped: \"" + linkPath + u"\" or its target \"" + target +
+             u"\" is no full path");
+    return;
+  }
+  const String folder = dlx::ExtractFilePath(linkPath);
+  if (!dlx::DirectoryExists(folder) && !dlx::ForceDirectories(folder)) {
+    dlx::Log(u"Cannot create the folder \"" + folder + u"\": no shortcut \"" + linkPath + u"\"");
+    return;
+  }
+  String existing;
+  if (dlx::FileExists(linkPath) && ReadShellLinkTarget(linkPath, existing) && existing == target) {
+    dlx::Log(u"The shortcut \"" + linkPath + u"\" already points to \"" + target + u"\": kept");
+    return;
+  }
+  if (!dlx::FileExists(target)) {
+    dlx::Log(u"No shortcut \"" + linkPath + u"\": its target \"" + target + u"\" does not exist");
+    return;
+  }
+  WriteShellLink(linkPath, target);
+}
+
+void TInstallerActionShortcuts::Execute() {
+  ReportStatus(GetCommonText(u"A2"));
+  PrepareLocations();
+  const bool windows8OrLater = IsWin8OrLater();
+  const TInstallerScriptGroup& shortcuts = Script().Shortcuts();
+  const int count = shortcuts.Count();
+  for (int i = 0; i < count; ++i) {
+    const TInstallerScriptFile& entry = *shortcuts.Items(i);
+    if (IsSelected(entry, windows8OrLater))
+      CreateShortcut(entry);
+    else
+      dlx::Log(u"Shortcut \"" + entry.Name + u"\" not chosen");
+    SetProgress(static_cast<int>(std::lround((i + 1) * 100.0 / count)));
+  }
+}
+
+void TInstallerActionShortcuts::BuildSummary(TInstallerSummaryBuilder& builder) {
+  builder.SetHeaderText(u"PageIntegration", u"LB1");
+  if (ReadShortcutChoice(Settings(), u"ShortcutDesktop")) builder.AddLineText(u"PageIntegration", u"CB1");
+  if (ReadShortcutChoice(Settings(), u"ShortcutStartMenu")) builder.AddLineText(u"PageIntegration", u"CB2");
+}
