@@ -1,6 +1,7 @@
 #include "product/shortcuts_action.h"
 
 #include <cmath>
+#include <string>
 
 #include "core/installer.h"
 #include "core/resources.h"
@@ -8,7 +9,9 @@
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/text.h"
+#include "lib/stream_helpers.h"
 #include "lib/win/system.h"
+#include "product/run_journal.h"
 #include "product/shell_link.h"
 
 using dlx::String;
@@ -29,6 +32,45 @@ bool ReadShortcutChoice(dlx::TDLXIniFile& settings, const char16_t* key) {
 
 bool IsAbsolutePath(const String& path) {
   return (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') || path.starts_with(u"\\\\");
+}
+
+// A link file is small: its bytes are kept in memory to put it back when the run is undone.
+bool ReadFileBytes(const String& path, std::string& bytes) {
+  auto stream = dlx::OpenFileForReading(path);
+  if (!stream) return false;
+  char buffer[4096];
+  bytes.clear();
+  try {
+    while (const size_t got = stream->Read(buffer, sizeof buffer)) bytes.append(buffer, got);
+  } catch (const dlx::EDLXException&) {
+    return false;
+  }
+  return true;
+}
+
+void RestoreFileBytes(const String& path, const std::string& bytes, dlx::TDLXStringList& report) {
+  try {
+    auto stream = dlx::CreateFileForWriting(path);
+    if (stream) {
+      stream->WriteBuffer(bytes.data(), bytes.size());
+      stream->Flush();
+      return;
+    }
+  } catch (const dlx::EDLXException&) {
+  }
+  report.Add(u"The previous shortcut \"" + path + u"\" could not be put back");
+}
+
+// Creates the missing folders of the path, each recorded so that undoing the run removes it again
+// when it is empty.
+bool ForceJournaledFolder(const String& folder) {
+  if (folder.empty() || dlx::DirectoryExists(folder)) return true;
+  const String parent = dlx::ExtractFilePath(dlx::ExcludeTrailingPathDelimiter(folder));
+  if (parent.size() < folder.size() && !ForceJournaledFolder(parent)) return false;
+  if (!dlx::CreateDirectory(folder)) return false;
+  RunJournal().Record(u"Folder created: \"" + folder + u"\"",
+                      [folder](dlx::TDLXStringList&) { dlx::RemoveDirectory(folder); });
+  return true;
 }
 
 }  // namespace
@@ -63,7 +105,7 @@ void TInstallerActionShortcuts::CreateShortcut(const TInstallerScriptFile& entry
     return;
   }
   const String folder = dlx::ExtractFilePath(linkPath);
-  if (!dlx::DirectoryExists(folder) && !dlx::ForceDirectories(folder)) {
+  if (!ForceJournaledFolder(folder)) {
     dlx::Log(u"Cannot create the folder \"" + folder + u"\": no shortcut \"" + linkPath + u"\"");
     return;
   }
@@ -75,6 +117,15 @@ void TInstallerActionShortcuts::CreateShortcut(const TInstallerScriptFile& entry
   if (!dlx::FileExists(target)) {
     dlx::Log(u"No shortcut \"" + linkPath + u"\": its target \"" + target + u"\" does not exist");
     return;
+  }
+  std::string previous;
+  if (dlx::FileExists(linkPath) && ReadFileBytes(linkPath, previous)) {
+    RunJournal().Record(
+        u"Shortcut replaced: \"" + linkPath + u"\"",
+        [linkPath, previous](dlx::TDLXStringList& report) { RestoreFileBytes(linkPath, previous, report); });
+  } else {
+    RunJournal().Record(u"Shortcut created: \"" + linkPath + u"\"",
+                        [linkPath](dlx::TDLXStringList&) { dlx::DeleteFile(linkPath); });
   }
   WriteShellLink(linkPath, target);
 }

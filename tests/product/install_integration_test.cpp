@@ -8,6 +8,7 @@
 #include "lib/win/system.h"
 #include "product/close_applications_action.h"
 #include "product/integrate_action.h"
+#include "product/run_journal.h"
 #include "product/shell_link.h"
 #include "product/shortcuts_action.h"
 #include "tests/product/product_test_env.h"
@@ -113,6 +114,21 @@ TEST_F(ShortcutsTest, ACorrectShortcutIsKeptAndAnotherTargetIsReplaced) {
   EXPECT_EQ(LinkTarget(startLink), Dest() + u"app.exe");
   const FILETIME replaced = WriteTime(startLink);
   EXPECT_NE(CompareFileTime(&replaced, &old), 0);
+}
+
+TEST_F(ShortcutsTest, UndoingTheRunRemovesNewShortcutsAndPutsReplacedOnesBack) {
+  MakeWithTargets();
+  RunJournal().Reset();
+  const String desktopLink = Desktop() + tag_ + u".lnk";
+  ASSERT_TRUE(WriteShellLink(desktopLink, Dest() + u"readme.txt"));
+  const std::string before = extractenv::ReadAll(desktopLink);
+  TInstallerActionShortcuts action;
+  action.Execute();
+  ASSERT_EQ(LinkTarget(desktopLink), Dest() + u"app.exe");
+  ASSERT_TRUE(Exists(StartMenu() + tag_ + u"\\app.lnk"));
+  EXPECT_EQ(RunJournal().Rollback(), u"");
+  EXPECT_EQ(extractenv::ReadAll(desktopLink), before);
+  EXPECT_FALSE(dlx::DirectoryExists(StartMenu() + tag_)) << "the new start-menu folder stays";
 }
 
 TEST_F(ShortcutsTest, APortableCopyGetsNoShortcutsUnlessAsked) {
