@@ -1,0 +1,292 @@
+#include "core/safe_delete.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "core/file_utils.h"
+#include "core/paths.h"
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/platform/fs.h"
+#include "lib/win/handles.h"
+
+using dlx::String;
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Never follow a link: the handle is the link itself. Folders open only with backup semantics.
+constexpr DWORD kNoFollow = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+constexpr DWORD kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+
+struct TDeleteContext {
+  String root;  // final path of the root folder, canonical
+  std::vector<String> protectedFolders;
+};
+
+String ErrorText(DWORD code) {
+  return dlx::IntToStr(static_cast<int64_t>(code)) + u" " + dlx::platform::ErrorMessage(code);
+}
+
+bool IsMissing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+// The form the system takes for any length.
+String LongForm(const String& canonical) {
+  if (canonical.rfind(u"\\\\", 0) == 0) return u"\\\\?\\UNC\\" + canonical.substr(2);
+  return u"\\\\?\\" + canonical;
+}
+
+// Where the object behind the handle really is, canonical; empty when the system cannot tell.
+String FinalPath(HANDLE handle) {
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  }
+  if (length == 0 || length >= buffer.size()) return String();
+  return CanonicalPath(dlx::FromW(buffer.data(), length));
+}
+
+dlx::TScopedHandle Open(const String& canonical, DWORD access, DWORD& error) {
+  dlx::TScopedHandle handle(CreateFileW(dlx::W(LongForm(canonical)), access, kShareAll, nullptr,
+                                        OPEN_EXISTING, kNoFollow, nullptr));
+  error = handle ? ERROR_SUCCESS : GetLastError();
+  return handle;
+}
+
+// The names in the folder, read through its handle. Wine and old systems without the directory
+// query by handle list by path instead: each entry is checked through its own handle anyway.
+bool ListFolder(HANDLE folder, const String& folderPath, std::vector<String>& names) {
+  std::vector<unsigned char> buffer(64 * 1024);
+  FILE_INFO_BY_HANDLE_CLASS infoClass = FileIdBothDirectoryRestartInfo;
+  for (;;) {
+    if (!GetFileInformationByHandleEx(folder, infoClass, buffer.data(), static_cast<DWORD>(buffer.size()))) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_NO_MORE_FILES) return true;
+      if (infoClass == FileIdBothDirectoryRestartInfo && error != ERROR_ACCESS_DENIED) break;
+      dlx::Log(u"Cannot list \"" + folderPath + u"\": " + ErrorText(error));
+      return false;
+    }
+    infoClass = FileIdBothDirectoryInfo;
+    size_t offset = 0;
+    for (;;) {
+      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + offset);
+      String name = dlx::FromW(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      if (name != u"." && name != u"..") names.push_back(std::move(name));
+      if (entry->NextEntryOffset == 0) break;
+      offset += entry->NextEntryOffset;
+    }
+  }
+  WIN32_FIND_DATAW data;
+  const HANDLE find = FindFirstFileExW(dlx::W(LongForm(folderPath + u"\\*")), FindExInfoBasic, &data,
+                                       FindExSearchNameMatch, nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) {
+    dlx::Log(u"Cannot list \"" + folderPath + u"\": " + ErrorText(GetLastError()));
+    return false;
+  }
+  do {
+    const String name = dlx::FromW(data.cFileName);
+    if (name != u"." && name != u"..") names.push_back(name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return true;
+}
+
+bool ClearReadOnly(HANDLE handle, DWORD attributes) {
+  if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
+  FILE_BASIC_INFO basic{};  // zero times: left as they are
+  basic.FileAttributes = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic)) != 0;
+}
+
+bool MarkForDeletion(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition{TRUE};  // its one member, named like a macro of windows.h
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition)) != 0;
+}
+
+// A file in use: its name is freed at once by renaming it (through the same handle) into the
+// temporary folder, and the next restart removes it there.
+bool MoveAside(HANDLE handle, const String& path) {
+  String parked;
+  try {
+    parked = CanonicalPath(dlx::GetTempFileName(u"delete"));
+  } catch (const dlx::EDLXException& e) {
+    dlx::Log(u"No temporary name for moving \"" + path + u"\" aside: " + e.Message());
+    return false;
+  }
+  const String target = u"\\??\\" + (parked.rfind(u"\\\\", 0) == 0 ? u"UNC\\" + parked.substr(2) : parked);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + (target.size() + 1) * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;  // the placeholder the system created for the name
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+  std::copy(target.begin(), target.end(), rename->FileName);
+  if (!SetFileInformationByHandle(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+    dlx::Log(u"Cannot move \"" + path + u"\" aside to \"" + parked + u"\": " + ErrorText(GetLastError()));
+    DeleteFileW(dlx::W(LongForm(parked)));
+    return false;
+  }
+  const bool scheduled = MoveFileExW(dlx::W(LongForm(parked)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  dlx::Log(u"In use: \"" + path + u"\" moved to \"" + parked + u"\"" +
+           (scheduled ? String(u", deleted at the next restart")
+                      : u", not scheduled for deletion (" + ErrorText(GetLastError()) + u")"));
+  return true;
+}
+
+bool StillThere(const String& path) {
+  return GetFileAttributesW(dlx::W(LongForm(path))) != INVALID_FILE_ATTRIBUTES;
+}
+
+TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path);
+
+TSafeDeleteResult DeleteChildren(const TDeleteContext& context, HANDLE folder, const String& folderPath) {
+  std::vector<String> names;
+  if (!ListFolder(folder, folderPath, names)) return TSafeDeleteResult::sdFailed;
+  TSafeDeleteResult result = TSafeDeleteResult::sdDeleted;
+  for (const String& name : names) {
+    const TSafeDeleteResult child = DeleteObject(context, folderPath + u"\\" + name);
+    if (child == TSafeDeleteResult::sdFailed || child == TSafeDeleteResult::sdRefused)
+      result = TSafeDeleteResult::sdFailed;
+  }
+  return result;
+}
+
+// A file someone holds without delete sharing: the check is made through a handle that only
+// reads attributes (it never conflicts), then the file goes the way of DeleteFileOrSchedule.
+TSafeDeleteResult DeleteLocked(const TDeleteContext& context, const String& path) {
+  DWORD error = ERROR_SUCCESS;
+  String final;
+  {
+    const dlx::TScopedHandle handle = Open(path, FILE_READ_ATTRIBUTES, error);
+    if (!handle) {
+      dlx::Log(u"Cannot delete \"" + path + u"\": " + ErrorText(error));
+      return TSafeDeleteResult::sdFailed;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    final = FinalPath(handle.Get());
+    if (final.empty() || !IsPathInside(final, context.root, true) ||
+        !GetFileInformationByHandle(handle.Get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+      dlx::Log(u"Not deleted: \"" + path + u"\" is in use and is no plain file inside \"" + context.root +
+               u"\"");
+      return TSafeDeleteResult::sdFailed;
+    }
+  }
+  DeleteFileOrSchedule(final);
+  return StillThere(final) ? TSafeDeleteResult::sdFailed : TSafeDeleteResult::sdDeleted;
+}
+
+TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path) {
+  DWORD error = ERROR_SUCCESS;
+  bool listable = true;
+  dlx::TScopedHandle handle = Open(path, kDeleteAccess | FILE_LIST_DIRECTORY, error);
+  if (!handle && (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)) {
+    // A file opened by someone for writing refuses a second reader: ask for less.
+    listable = false;
+    handle = Open(path, kDeleteAccess, error);
+  }
+  if (!handle) {
+    if (IsMissing(error)) return TSafeDeleteResult::sdNotFound;
+    if (error == ERROR_SHARING_VIOLATION) return DeleteLocked(context, path);
+    dlx::Log(u"Cannot delete \"" + path + u"\": " + ErrorText(error));
+    return TSafeDeleteResult::sdFailed;
+  }
+  const String final = FinalPath(handle.Get());
+  if (final.empty() || !IsPathInside(final, context.root, true)) {
+    dlx::Log(u"Not deleted: \"" + path + u"\" leads to \"" + final + u"\", outside \"" + context.root +
+             u"\"");
+    return TSafeDeleteResult::sdRefused;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle.Get(), &info)) {
+    dlx::Log(u"Cannot delete \"" + final + u"\": " + ErrorText(GetLastError()));
+    return TSafeDeleteResult::sdFailed;
+  }
+  const bool isLink = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (isFolder && IsProtectedFolder(final, context.protectedFolders)) {
+    dlx::Log(u"Not deleted: \"" + final + u"\" is a folder of the system or of a user");
+    return TSafeDeleteResult::sdRefused;
+  }
+  TSafeDeleteResult result = TSafeDeleteResult::sdDeleted;
+  if (isFolder && !isLink) {
+    result = listable ? DeleteChildren(context, handle.Get(), final) : TSafeDeleteResult::sdFailed;
+    if (result != TSafeDeleteResult::sdDeleted) {
+      dlx::Log(u"Folder kept, it is not empty: \"" + final + u"\"");
+      return TSafeDeleteResult::sdFailed;
+    }
+  }
+  if (!ClearReadOnly(handle.Get(), info.dwFileAttributes) || !MarkForDeletion(handle.Get())) {
+    const DWORD deleteError = GetLastError();
+    if (isFolder || isLink) {
+      dlx::Log(u"Cannot delete \"" + final + u"\": " + ErrorText(deleteError));
+      return TSafeDeleteResult::sdFailed;
+    }
+    if (MoveAside(handle.Get(), final)) return TSafeDeleteResult::sdDeleted;
+    handle.Reset();
+    DeleteFileOrSchedule(final);
+    return StillThere(final) ? TSafeDeleteResult::sdFailed : TSafeDeleteResult::sdDeleted;
+  }
+  handle.Reset();  // the deletion happens as the last handle closes
+  if (StillThere(final)) {
+    dlx::Log(u"Cannot delete \"" + final + u"\": it is still there");
+    return TSafeDeleteResult::sdFailed;
+  }
+  dlx::Log(u"Deleted \"" + final + u"\"" +
+           (isLink ? String(u" (a link; its target is left alone)") : String()));
+  return TSafeDeleteResult::sdDeleted;
+}
+
+bool IsAbsolute(const String& path) {
+  return path.rfind(u"\\\\", 0) == 0 || path.rfind(u"//", 0) == 0 ||
+         (path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/'));
+}
+
+}  // namespace
+
+TSafeDeleteResult SafeDelete(const String& path, const String& root) {
+  const String rootText = CanonicalPath(root);
+  if (rootText.empty() || path.empty()) {
+    dlx::Log(u"Not deleted: \"" + path + u"\" with no folder to keep it in (\"" + root + u"\")");
+    return TSafeDeleteResult::sdRefused;
+  }
+  // A name like "C:file" would be taken relative to another folder of drive C.
+  if (!IsAbsolute(path) && path.find(u':') != String::npos) {
+    dlx::Log(u"Not deleted: \"" + path + u"\" is no path inside \"" + rootText + u"\"");
+    return TSafeDeleteResult::sdRefused;
+  }
+  const String target = CanonicalPath(IsAbsolute(path) ? path : rootText + u"\\" + path);
+  if (target.empty() || !IsPathInside(target, rootText, true)) {
+    dlx::Log(u"Not deleted: \"" + path + u"\" lies outside \"" + rootText + u"\"");
+    return TSafeDeleteResult::sdRefused;
+  }
+  TDeleteContext context;
+  {
+    // The root may itself be reached through a link (a folder moved to another drive); what
+    // counts is where it really is.
+    const dlx::TScopedHandle rootHandle(CreateFileW(dlx::W(LongForm(rootText)), FILE_READ_ATTRIBUTES,
+                                                    kShareAll, nullptr, OPEN_EXISTING,
+                                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!rootHandle) {
+      const DWORD error = GetLastError();
+      if (IsMissing(error)) return TSafeDeleteResult::sdNotFound;
+      dlx::Log(u"Not deleted: \"" + target + u"\", its folder \"" + rootText + u"\" cannot be read: " +
+               ErrorText(error));
+      return TSafeDeleteResult::sdFailed;
+    }
+    context.root = FinalPath(rootHandle.Get());
+    if (context.root.empty()) {
+      dlx::Log(u"Not deleted: \"" + target + u"\", the system cannot tell where \"" + rootText + u"\" is");
+      return TSafeDeleteResult::sdFailed;
+    }
+  }
+  context.protectedFolders = ProtectedFolders();
+  return DeleteObject(context, target);
+}
