@@ -24,6 +24,7 @@
 #include "product/run_journal.h"
 #include "product/shell_cache_action.h"
 #include "product/shortcuts_action.h"
+#include "product/uninstall_files_action.h"
 #include "product/uninstall_integration_action.h"
 
 using dlx::String;
@@ -134,6 +135,7 @@ void TProductInfoZUVA::EnumActions(const std::function<void(TInstallerActionClas
       break;
     case imUninstall:
       callback(&CreateAction<TInstallerActionUninstallIntegration>);
+      callback(&CreateAction<TInstallerActionUninstallFiles>);
       break;
   }
 }

@@ -1,0 +1,168 @@
+// Removal of the installed files: what each combination of the two uninstall options deletes,
+// for a portable and a multi-user installation, and what is never deleted whatever the uninstall
+// log or the options say.
+#include "product/uninstall_files_action.h"
+
+// clang-format off
+#include <windows.h>
+#include <shlobj.h>
+// clang-format on
+
+#include "core/resources.h"
+#include "lib/log.h"
+#include "tests/product/product_test_env.h"
+
+using namespace productenv;
+using extractenv::Exists;
+using extractenv::TScratchFolder;
+using extractenv::WriteAll;
+
+namespace {
+
+std::string LogOf(const std::vector<std::string>& entries) {
+  std::string log = "[Uninstall]\r\nCount=" + std::to_string(entries.size()) + "\r\n";
+  for (size_t i = 0; i < entries.size(); ++i) log += std::to_string(i) + "=" + entries[i] + "\r\n";
+  return log;
+}
+
+// The users' data folders are scratch folders, not the real ones.
+class TTestUninstallFiles : public TInstallerActionUninstallFiles {
+ public:
+  explicit TTestUninstallFiles(std::vector<TUserDataFolder> folders) : folders_(std::move(folders)) {}
+
+ protected:
+  std::vector<TUserDataFolder> UserDataFolders() override { return folders_; }
+
+ private:
+  std::vector<TUserDataFolder> folders_;
+};
+
+class UninstallFilesTest : public ProductTest {
+ protected:
+  void SetUp() override {
+    ProductTest::SetUp();
+    users_ = std::make_unique<TScratchFolder>();
+  }
+  void TearDown() override {
+    dlx::TDLXLog::Close();
+    users_.reset();
+    ProductTest::TearDown();
+  }
+  // An installation as a removal finds it: logged files, a backup, a portable data folder, a file
+  // and an empty folder the user added, and one user's data folder.
+  void MakeInstallation(bool multiUser, const std::vector<std::string>& extraLogEntries = {}) {
+    for (const char16_t* folder : {u"Sub\\Deep\\", u"!Backup\\", u"Profile\\", u"Playlists\\", u"Empty\\"})
+      ASSERT_TRUE(dlx::ForceDirectories(Dest() + folder));
+    for (const char16_t* file : {u"a.txt", u"Sub\\b.txt", u"Sub\\Deep\\c.txt", u"Uninstall.exe",
+                                 u"!Backup\\ZUVA 5.00.zip", u"Profile\\ZUVA.ini", u"Playlists\\mine.m3u"})
+      ASSERT_TRUE(WriteAll(Dest() + file, "x"));
+    ASSERT_TRUE(WriteAll(Dest() + u"ZUVA.ini", multiUser ? "[System]\r\nUserMode=1\r\n" : "[System]\r\n"));
+    ASSERT_TRUE(dlx::ForceDirectories(UserData()));
+    ASSERT_TRUE(WriteAll(UserData() + u"ZUVA.zdb", "x"));
+    std::vector<std::string> entries = {"a.txt", "Sub\\b.txt",    "Sub\\Deep\\c.txt",
+                                        "a.txt", "Uninstall.exe", "ZUVA.ini"};
+    entries.insert(entries.end(), extraLogEntries.begin(), extraLogEntries.end());
+    Make(u"/AUTO", {}, LogOf(entries));
+  }
+  String UserData() const { return users_->Path() + u"ZUVA Test\\"; }
+  void Run() {
+    TTestUninstallFiles action({{UserData(), users_->Path()}});
+    action.Execute();
+    EXPECT_EQ(action.Progress(), 100);
+  }
+
+  std::unique_ptr<TScratchFolder> users_;
+};
+
+TEST_F(UninstallFilesTest, EachCombinationOfTheOptionsRemovesItsShare) {
+  struct Case {
+    bool multiUser;
+    int removeBackups;  // -1: not set (on in an unattended run)
+    bool removeContent;
+    bool destStays, backupStays, profileStays, userDataStays;
+  };
+  const Case cases[] = {
+      {false, 0, false, true, true, true, true},   {false, 1, false, true, false, true, true},
+      {false, -1, false, true, false, true, true}, {false, 0, true, true, true, false, true},
+      {true, 0, true, true, true, false, false},   {false, 1, true, false, false, false, true},
+      {true, 1, true, false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("multi-user " + std::to_string(c.multiUser) + ", backups " +
+                 std::to_string(c.removeBackups) + ", content " + std::to_string(c.removeContent));
+    MakeInstallation(c.multiUser);
+    if (c.removeBackups >= 0) installer_->Settings().WriteBool(u"Common", u"RemoveBackups", c.removeBackups);
+    installer_->Settings().WriteBool(u"Common", u"RemoveContent", c.removeContent);
+    Run();
+    for (const char16_t* file : {u"a.txt", u"Sub\\b.txt", u"Sub\\Deep\\c.txt", u"Uninstall.exe", u"ZUVA.ini"})
+      EXPECT_FALSE(Exists(Dest() + file)) << dlx::ToUtf8(file);
+    EXPECT_FALSE(dlx::DirectoryExists(Dest() + u"Sub")) << "emptied folders go";
+    EXPECT_FALSE(dlx::DirectoryExists(Dest() + u"Empty"));
+    EXPECT_EQ(dlx::DirectoryExists(Dest()), c.destStays);
+    EXPECT_EQ(Exists(Dest() + u"Playlists\\mine.m3u"), c.destStays)
+        << "what the user added stays with the folder";
+    EXPECT_EQ(dlx::DirectoryExists(Dest() + u"!Backup"), c.backupStays);
+    EXPECT_EQ(dlx::DirectoryExists(Dest() + u"Profile"), c.profileStays);
+    EXPECT_EQ(dlx::DirectoryExists(UserData()), c.userDataStays);
+    EXPECT_TRUE(dlx::DirectoryExists(users_->Path())) << "the application-data folder itself stays";
+    installer_.reset();
+    dlx::DeleteDirectory(Dest(), true);
+    dlx::ForceDirectories(Dest());
+  }
+}
+
+TEST_F(UninstallFilesTest, LogEntriesOutsideTheFolderAreSkippedAndDuplicatesListedOnce) {
+  // scratch: users_ holds files the log must not reach, a sibling of the installation folder.
+  const String outside = users_->Path() + u"victim.txt";
+  ASSERT_TRUE(WriteAll(outside, "x"));
+  const String sibling = dlx::ExcludeTrailingPathDelimiter(users_->Path());
+  const std::string name = dlx::ToUtf8(dlx::ExtractFileName(sibling));
+  MakeInstallation(
+      false, {"..\\" + name + "\\victim.txt", dlx::ToUtf8(outside), "Sub\\..\\..\\" + name + "\\victim.txt",
+              "Sub/../../" + name + "/victim.txt", "SUB\\b.txt"});
+  TTestUninstallFiles action({});
+  action.CreateFileList();
+  std::string listed;
+  for (int i = 0; i < action.FileList().Count(); ++i)
+    listed += dlx::ToUtf8(action.FileList().Strings(i)) + "|";
+  EXPECT_EQ(action.FileList().Count(), 5) << listed;
+  installer_->Settings().WriteBool(u"Common", u"RemoveBackups", true);
+  installer_->Settings().WriteBool(u"Common", u"RemoveContent", true);
+  action.Execute();
+  EXPECT_TRUE(Exists(outside));
+  EXPECT_FALSE(dlx::DirectoryExists(Dest()));
+}
+
+TEST_F(UninstallFilesTest, TheRunsLogInTheFolderStaysUntilTheRunEnds) {
+  MakeInstallation(true);
+  const String log = Dest() + u"Logs\\uninstall.log";
+  ASSERT_TRUE(dlx::ForceDirectories(Dest() + u"Logs"));
+  ASSERT_TRUE(dlx::TDLXLog::Open(log));
+  installer_->Settings().WriteBool(u"Common", u"RemoveBackups", true);
+  installer_->Settings().WriteBool(u"Common", u"RemoveContent", true);
+  Run();
+  dlx::Log(u"still writing");
+  dlx::TDLXLog::Close();
+  EXPECT_NE(extractenv::ReadAll(log).find("still writing"), std::string::npos);
+  EXPECT_FALSE(Exists(Dest() + u"Playlists\\mine.m3u"));
+  EXPECT_FALSE(dlx::DirectoryExists(Dest() + u"!Backup"));
+  EXPECT_FALSE(dlx::DirectoryExists(UserData()));
+}
+
+TEST_F(UninstallFilesTest, AProtectedFolderIsNeverDeletedWithItsContents) {
+  MakeInstallation(true);
+  // A data folder that is one of the shell's own folders (here: Templates, harmless in the test
+  // prefix) must survive even when the removal names it.
+  const String templates = GetSpecialFolder(CSIDL_TEMPLATES);
+  const String marker = templates + u"zuva-test-marker.txt";
+  ASSERT_TRUE(WriteAll(marker, "x"));
+  installer_->Settings().WriteBool(u"Common", u"RemoveBackups", true);
+  installer_->Settings().WriteBool(u"Common", u"RemoveContent", true);
+  TTestUninstallFiles action(
+      {{templates, dlx::ExtractFilePath(dlx::ExcludeTrailingPathDelimiter(templates))}});
+  action.Execute();
+  EXPECT_TRUE(Exists(marker));
+  dlx::DeleteFile(marker);
+}
+
+}  // namespace
