@@ -248,9 +248,13 @@ bool IsPathInsideFolder(const String& path, const String& folder) {
 }
 
 String CreatePrivateFolder(const String& parent) {
+  return CreatePrivateFolder(parent, PrivateFolderSecurityText());
+}
+
+String CreatePrivateFolder(const String& parent, const String& securityText) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(dlx::W(PrivateFolderSecurityText()),
-                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(dlx::W(securityText), SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
     const DWORD code = GetLastError();
     throw dlx::EDLXOSError(code, SystemErrorMessage(code, String()));
   }

@@ -57,6 +57,8 @@ bool IsPathInsideFolder(const dlx::String& path, const dlx::String& folder);
 // user, the administrators and SYSTEM may change; never reuses an existing folder. Returns it with
 // a trailing backslash; raises the system error on failure.
 dlx::String CreatePrivateFolder(const dlx::String& parent);
+// The same with the folder's security given as a descriptor text.
+dlx::String CreatePrivateFolder(const dlx::String& parent, const dlx::String& securityText);
 
 // The security of those folders as a descriptor text: "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)" and
 // the same entry for the current user; protected, so nothing of the temporary folder is inherited.

@@ -16,6 +16,7 @@
 #include "lib/platform/text.h"
 #include "lib/win/handles.h"
 #include "lib/win/system.h"
+#include "product/addons_action.h"
 #include "product/close_applications_action.h"
 #include "product/config_action.h"
 #include "product/integrate_action.h"
@@ -126,6 +127,7 @@ void TProductInfoZUVA::EnumActions(const std::function<void(TInstallerActionClas
   switch (Installer->Mode()) {
     case imInstall:
       callback(&CreateJournaledAction<TInstallerActionPrepare>);
+      if (IsAddonsAvailable()) callback(&CreateJournaledAction<TInstallerActionAddonsInstall>);
       callback(&CreateJournaledAction<TInstallerActionExtract>);
       callback(&CreateJournaledAction<TInstallerActionConfig>);
       if (!Installer->HasOption(ioUpdate) && !Installer->HasOption(ioPortable))

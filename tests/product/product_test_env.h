@@ -31,7 +31,8 @@ inline std::string ProductTexts() {
   return "[File]\r\nFamily=EN\r\nName=English\r\nLangId=1033\r\n"
          "[Common]\r\nA2=Creating shortcuts...\r\nA8=Closing $NAME...\r\nA9=Removing $NAME...\r\n"
          "[PageIntegration]\r\nLB1=Shortcuts\r\nCB1=Desktop\r\nCB2=Start menu\r\nLB2=Integration\r\n"
-         "CB3=Associate\r\nCB4=Register\r\nCB5=Context menu\r\n";
+         "CB3=Associate\r\nCB4=Register\r\nCB5=Context menu\r\n"
+         "[PageAddons]\r\nTitle=Add-ons\r\nCB1=Viewer\r\nCB2=Extensions\r\nCB3=Add-on shortcuts\r\n";
 }
 
 // An installer for the destination with the given switches and shortcuts; uninstall mode when
@@ -48,12 +49,13 @@ class ProductTest : public testenv::EngineTest {
     EngineTest::TearDown();
   }
   TInstaller& Make(const String& args, const std::vector<Shortcut>& shortcuts = {},
-                   const std::string& uninstallLog = {}) {
+                   const std::string& uninstallLog = {}, std::vector<Entry> extraSetup = {}) {
     std::vector<Entry> product;
     if (!uninstallLog.empty()) product.push_back({u"Uninstall.ini", uninstallLog});
-    installer_ =
-        Create(args, {{u"Install.xml", ScriptWithShortcuts(shortcuts)}, {u"English.lng", ProductTexts()}},
-               std::move(product));
+    std::vector<Entry> setup = {{u"Install.xml", ScriptWithShortcuts(shortcuts)},
+                                {u"English.lng", ProductTexts()}};
+    setup.insert(setup.end(), extraSetup.begin(), extraSetup.end());
+    installer_ = Create(args, std::move(setup), std::move(product));
     installer_->Resources().InitializeLanguages(1033);
     if (!uninstallLog.empty()) installer_->SetDestPath(Dest());
     return *installer_;
