@@ -10,6 +10,7 @@
 
 #include "core/resources.h"
 #include "lib/log.h"
+#include "lib/win/handles.h"
 #include "tests/product/product_test_env.h"
 
 using namespace productenv;
@@ -163,6 +164,70 @@ TEST_F(UninstallFilesTest, AProtectedFolderIsNeverDeletedWithItsContents) {
   action.Execute();
   EXPECT_TRUE(Exists(marker));
   dlx::DeleteFile(marker);
+}
+
+}  // namespace
+
+namespace {
+
+const char16_t kProfileList[] = u"Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+
+// Two accounts in the registry's profile list whose hives are not loaded (their data folders come
+// from the default user's template), one of them a ".bak" copy of a damaged profile; removed again
+// afterwards.
+class UninstallUsersTest : public UninstallFilesTest {
+ protected:
+  void SetUp() override {
+    UninstallFilesTest::SetUp();
+    const String tag = dlx::IntToStr(GetCurrentProcessId());
+    alice_ = u"S-1-5-21-1111-2222-3333-" + tag;
+    bob_ = alice_ + u"1.bak";
+    for (const auto& [sid, name] : {std::pair{alice_, u"alice"}, std::pair{bob_, u"bob"}}) {
+      const String profile = users_->Path() + name;
+      ASSERT_TRUE(dlx::ForceDirectories(profile + u"\\AppData\\Roaming\\ZUVA Test"));
+      ASSERT_TRUE(WriteAll(profile + u"\\AppData\\Roaming\\ZUVA Test\\ZUVA.zdb", "x"));
+      dlx::TRegistryKey key;
+      ASSERT_TRUE(key.Create(HKEY_LOCAL_MACHINE, kProfileList + sid));
+      ASSERT_TRUE(key.WriteString(u"ProfileImagePath", profile));
+    }
+    own_ = GetSpecialFolder(CSIDL_APPDATA) + u"ZUVA Test\\";
+    ASSERT_TRUE(dlx::ForceDirectories(own_));
+    ASSERT_TRUE(WriteAll(own_ + u"ZUVA.zdb", "x"));
+  }
+  void TearDown() override {
+    for (const String& sid : {alice_, bob_})
+      dlx::TRegistryKey::DeleteTree(HKEY_LOCAL_MACHINE, kProfileList + sid);
+    dlx::DeleteDirectory(own_, true);
+    UninstallFilesTest::TearDown();
+  }
+  String Data(const char16_t* name) { return users_->Path() + name + u"\\AppData\\Roaming\\ZUVA Test\\"; }
+
+  String alice_, bob_, own_;
+};
+
+TEST_F(UninstallUsersTest, RemovingUserContentReachesEveryAccountButABackupProfile) {
+  MakeInstallation(true);
+  installer_->Settings().WriteBool(u"Common", u"RemoveBackups", false);
+  installer_->Settings().WriteBool(u"Common", u"RemoveContent", true);
+  TInstallerActionUninstallFiles action;
+  action.Execute();
+  EXPECT_FALSE(dlx::DirectoryExists(own_)) << "the installing user's data folder";
+  EXPECT_FALSE(dlx::DirectoryExists(Data(u"alice"))) << "a user who is not logged on";
+  EXPECT_TRUE(Exists(Data(u"bob") + u"ZUVA.zdb")) << "a \".bak\" profile is no account";
+  EXPECT_TRUE(dlx::DirectoryExists(users_->Path() + u"alice\\AppData\\Roaming"))
+      << "only the product's folder goes";
+  EXPECT_TRUE(dlx::DirectoryExists(Dest() + u"!Backup"));
+}
+
+TEST_F(UninstallUsersTest, APortableCopyLeavesTheUsersAlone) {
+  MakeInstallation(false);
+  installer_->Settings().WriteBool(u"Common", u"RemoveBackups", true);
+  installer_->Settings().WriteBool(u"Common", u"RemoveContent", true);
+  TInstallerActionUninstallFiles action;
+  action.Execute();
+  EXPECT_FALSE(dlx::DirectoryExists(Dest()));
+  EXPECT_TRUE(Exists(own_ + u"ZUVA.zdb"));
+  EXPECT_TRUE(Exists(Data(u"alice") + u"ZUVA.zdb"));
 }
 
 }  // namespace
