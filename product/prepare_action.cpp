@@ -1,8 +1,208 @@
 #include "product/prepare_action.h"
 
+#include <windows.h>
+
+#include <algorithm>
+
+#include "core/app_repository.h"
+#include "core/errors.h"
+#include "core/file_utils.h"
+#include "core/installer.h"
+#include "core/product_info.h"
+#include "core/resources.h"
+#include "core/script/file_list.h"
+#include "core/script/install_script.h"
+#include "lib/file_enum.h"
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/platform/fs.h"
+#include "lib/platform/text.h"
+#include "lib/win/system_library.h"
+#include "product/backup_archive.h"
+#include "product/prepare_rollback.h"
+#include "product/product_info_zuva.h"
+#include "product/product_names.h"
+#include "product/run_journal.h"
+
+using dlx::String;
+
+namespace {
+
+constexpr int64_t kBackupLimit = int64_t{2} * 1024 * 1024 * 1024;
+
+// "yyyy.MM.dd hh-mm-ss" of the local time.
+String BackupTimeStamp() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t text[32];
+  swprintf(text, 32, L"%04u.%02u.%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+           now.wSecond);
+  return dlx::FromW(text);
+}
+
+}  // namespace
+
 TInstallerActionPrepare::TInstallerActionPrepare() = default;
 TInstallerActionPrepare::~TInstallerActionPrepare() = default;
 
-void TInstallerActionPrepare::Execute() {}
+void TInstallerActionPrepare::ReportPosition() {
+  ++progressPosition_;
+  if (progressTotal_ > 0) SetProgress(MulDiv(progressPosition_, 100, progressTotal_));
+}
 
-void TInstallerActionPrepare::BuildSummary(TInstallerSummaryBuilder&) {}
+void TInstallerActionPrepare::Execute() {
+  const String dest = Installer->DestPath();
+  const bool portable = Installer->HasOption(ioPortable);
+  const bool update = Installer->HasOption(ioUpdate);
+  const int installedVersion = ProductInfo().GetInstalledVersion();
+  progressPosition_ = 0;
+  dlx::TDLXStringList deleteList;
+
+  TInstallerProfileHelper::Populate(profiles_);
+
+  if (!portable && (!update || installedVersion < 4000)) {
+    tasks_.push_back(std::make_unique<TInstallerUpdateTaskRemoveShellMenu>());
+    tasks_.push_back(std::make_unique<TInstallerUpdateTaskRemoveUninstallInfo>());
+    tasks_.push_back(std::make_unique<TInstallerUpdateTaskRemoveShortcuts>());
+  }
+  if (update)
+    for (int i = 0; i < profiles_.Count(); ++i)
+      tasks_.push_back(std::make_unique<TInstallerUpdateTaskUpdateConfigs>(profiles_.Items(i)));
+
+  // Before anything changes: what is there now, so that a failed run can bring it back.
+  RunJournal().Reset();
+  rollback_ = std::make_shared<TPrepareRollback>(dest);
+  for (int i = 0; i < profiles_.Count(); ++i) rollback_->AddDataFolder(profiles_.Items(i).DataPath);
+  rollback_->CaptureRegistry({ProductInfo().GetName(), zuva_names::kUninstallKey, zuva_names::kUninstallKeyOld});
+  rollback_->CaptureFiles();
+  auto rollback = rollback_;
+  RunJournal().Record(u"installation into " + dest, [rollback](dlx::TDLXStringList& report) { rollback->Undo(report); });
+
+  Backup(deleteList);
+
+  if (update) {
+    std::vector<String> kept = {dest + u"Icons\\", dest + u"System\\Data\\", dest + u"System\\Encoders\\",
+                                dest + u"Skins\\"};
+    if (installedVersion >= 3600) kept.push_back(dest + u"Plugins\\");
+    for (const String& folder : kept) TSetupHelper::ExcludeFolder(deleteList, folder);
+  }
+
+  // Old backups: the three newest by name stay.
+  dlx::TDLXStringList archives;
+  dlx::EnumFiles(dest + zuva_names::kBackupFolder, u"*.zip;", archives);
+  archives.Sort();
+  for (int i = 0; i + 3 < archives.Count(); ++i) deleteList.Add(archives.Strings(i));
+
+  for (const auto& folder : zuva_names::kObsoletePluginFolders)
+    if (folder.BelowVersion == 0 || installedVersion < folder.BelowVersion)
+      TInstallerFileList::FindFiles(dest + u"Plugins\\" + folder.Name + u"\\", u"", deleteList);
+  const String codec = dlx::SystemFolder() + zuva_names::kObsoleteCodecLibrary;
+  if (dlx::FileExists(codec)) deleteList.Add(codec);
+
+  const TInstallerScriptGroup& components = Script().Components();
+  for (int i = 0; i < components.Count(); ++i) deleteList.Add(Resources().ExpandPath(components.Items(i)->Name));
+  deleteList.RemoveDuplicates();
+
+  ReportStatus(GetCommonText(u"A5"));
+  rollback_->MarkChanged();
+  for (const auto& task : tasks_) {
+    task->Execute(&deleteList);
+    ReportPosition();
+  }
+
+  ReportStatus(GetCommonText(u"A3"));
+  DeleteListed(deleteList);
+}
+
+void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
+  progressTotal_ = static_cast<int>(tasks_.size());
+  if (Installer->HasOption(ioNoBackup)) return;
+  const String dest = Installer->DestPath();
+  const String backupFolder = dest + zuva_names::kBackupFolder;
+  TInstallerFileList files;
+  if (Installer->HasOption(ioPortable)) {
+    files.AddFolder(dest, backupFolder, u"");
+  } else {
+    for (int i = 0; i < profiles_.Count(); ++i) {
+      const TInstallerProfileInfo& profile = profiles_.Items(i);
+      files.AddFolder(profile.OldDataPath, backupFolder, u"Profiles\\" + profile.UserName + u"\\");
+    }
+    files.AddFolder(dest, backupFolder, u"Program\\");
+  }
+  progressTotal_ += files.Count();
+
+  for (int i = 0; i < files.Count(); ++i) deleteList.Add(files.Items(i)->FileName);
+  for (const char16_t* name : zuva_names::kNotBackedUpFiles) files.RemoveByFileName(name);
+
+  ReportStatus(GetCommonText(u"A1"));
+  if (files.Count() == 0) return;
+  int64_t total = 0;
+  for (int i = 0; i < files.Count(); ++i) total += std::max<int64_t>(0, dlx::FileSize(files.Items(i)->FileName));
+  if (total >= kBackupLimit) throw EInstallerBackupError(u"Too many files for backup");
+
+  ForceTargetFolder(backupFolder);
+  const String archiveName = backupFolder + u"z Before install " + ProductInfo().GetVersion() + u" [" +
+                             BackupTimeStamp() + u"].zip";
+  dlx::Log(u"Backup: " + dlx::IntToStr(files.Count()) + u" files, " + dlx::IntToStr(total) + u" bytes, into " +
+           archiveName);
+  std::vector<TBackupEntryRecord> records;
+  records.reserve(static_cast<size_t>(files.Count()));
+  {
+    TBackupArchiveWriter archive(archiveName);
+    for (int i = 0; i < files.Count(); ++i) {
+      const TInstallerFileListItem& item = *files.Items(i);
+      // The run's own log is neither archived nor deleted: the run is still writing it.
+      if (IsRunLog(item.FileName)) continue;
+      try {
+        records.push_back(archive.Add(item.FileName, item.TargetName));
+      } catch (const dlx::EDLXOSError& e) {
+        throw EInstallerBackupError(FormatText(u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
+                                               {item.FileName, dlx::IntToStr(dlx::FileSize(item.FileName)),
+                                                e.Message(), dlx::platform::ErrorMessage(e.Code())}));
+      }
+      ReportPosition();
+    }
+    archive.Close();
+  }
+  // Nothing is deleted before the backup is proven.
+  VerifyBackupArchive(archiveName, records);
+  rollback_->SetBackup(archiveName, records);
+}
+
+void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
+  rollback_->MarkDeleting();
+  for (int i = 0; i < deleteList.Count(); ++i) {
+    const String& path = deleteList.Strings(i);
+    if (IsRunLog(path)) continue;
+    if (!rollback_->MayDelete(path)) {
+      dlx::Log(u"Not deleted, outside the folders of the installation: " + path);
+      continue;
+    }
+    DeleteFileOrSchedule(path);
+  }
+  // The folders that directly held a listed file, deepest first, when they are empty now.
+  dlx::TDLXStringList folders;
+  for (int i = 0; i < deleteList.Count(); ++i) folders.Add(dlx::ExtractFilePath(deleteList.Strings(i)));
+  folders.RemoveDuplicates();
+  folders.Sort();
+  for (int i = folders.Count() - 1; i >= 0; --i)
+    if (rollback_->MayDelete(folders.Strings(i)) && dlx::RemoveDirectory(folders.Strings(i)))
+      dlx::Log(u"Removed empty folder \"" + folders.Strings(i) + u"\"");
+}
+
+void TInstallerActionPrepare::BuildSummary(TInstallerSummaryBuilder& builder) {
+  builder.SetHeaderText(u"PageSetup", u"LB1");
+  builder.AddLine(Installer->DestPath());
+  builder.SetHeaderText(u"PageSetup", u"Title");
+  if (Installer->HasOption(ioUpdate))
+    builder.AddLineText(u"PageSetup", u"CB1");
+  else if (Installer->HasOption(ioPortable))
+    builder.AddLineText(u"PageSetup", u"CB3");
+  else
+    builder.AddLineText(u"PageSetup", u"CB2");
+  if (!Installer->HasOption(ioNoBackup)) builder.AddLineText(u"PageSetup", u"CB4");
+  if (ProductInfoZUVA().HasPreviousInstallation()) {
+    builder.SetHeaderText(u"PageSetup", u"Title");
+    builder.AddLineText(u"PageSetup", u"W3");
+  }
+}

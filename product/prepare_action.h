@@ -9,6 +9,7 @@
 
 #include "core/action.h"
 #include "lib/string_list.h"
+#include "product/prepare_rollback.h"
 #include "product/profiles.h"
 #include "product/update_tasks.h"
 
@@ -21,8 +22,13 @@ class TInstallerActionPrepare : public TInstallerAction {
   void BuildSummary(TInstallerSummaryBuilder& builder) override;
 
  private:
+  void ReportPosition();
+  void Backup(dlx::TDLXStringList& deleteList);
+  void DeleteListed(dlx::TDLXStringList& deleteList);
+
   TInstallerProfileInfoList profiles_;
   int progressPosition_ = 0;
   std::vector<std::unique_ptr<TInstallerUpdateTask>> tasks_;
   int progressTotal_ = 0;
+  std::shared_ptr<TPrepareRollback> rollback_;
 };

@@ -1,0 +1,61 @@
+// The backup archive of an installation: a ZIP file with Deflate entries whose names are UTF-8
+// (general-purpose flag bit 11) with "/" between components, each carrying the file's times
+// (the DOS time and, exactly, an NTFS time field) and its attributes. Written through minizip,
+// proven by reading every entry back, and read again to restore a failed update.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lib/dlx_string.h"
+#include "lib/string_list.h"
+
+// Deflate level of the backup: the fastest, since an update waits for the backup and most of a
+// media player's bulk (audio, pictures) does not compress anyway.
+inline constexpr int kBackupCompressionLevel = 1;
+
+// What was read from a source file while it was archived.
+struct TBackupEntryRecord {
+  dlx::String SourcePath;
+  dlx::String EntryName;  // as given (either separator)
+  uint64_t Size = 0;
+  uint32_t Crc = 0;
+};
+
+// The name as stored: UTF-8, "\" turned into "/", no leading separator.
+std::string ZipEntryName(dlx::StringView name);
+
+class TBackupArchiveWriter {
+ public:
+  // Creates (or replaces) the archive; raises EDLXOSError when it cannot be created.
+  explicit TBackupArchiveWriter(const dlx::String& fileName);
+  // Closes the archive: the entries written so far stay readable.
+  ~TBackupArchiveWriter();
+  TBackupArchiveWriter(const TBackupArchiveWriter&) = delete;
+  TBackupArchiveWriter& operator=(const TBackupArchiveWriter&) = delete;
+
+  // Adds the file, read with other readers allowed only, as one Deflate entry. Raises EDLXOSError
+  // (with the system's code) when the file cannot be read or the entry cannot be written.
+  TBackupEntryRecord Add(const dlx::String& sourcePath, const dlx::String& entryName);
+  // Writes the central directory; raises EDLXOSError when that fails.
+  void Close();
+
+ private:
+  void* zip_ = nullptr;
+  dlx::String fileName_;
+};
+
+// Opens the archive again and reads every entry: the entries must be exactly the records, in
+// order, each with the record's name, the UTF-8 flag, Deflate, the record's size and CRC-32 in
+// the directory, and data that inflates to that size and CRC-32. Raises EInstallerBackupError
+// naming the first entry that differs.
+void VerifyBackupArchive(const dlx::String& fileName, const std::vector<TBackupEntryRecord>& records);
+
+// Writes every entry of the archive back to the path that target gives for its name (names with
+// "/" or "\" alike; an empty path skips the entry), creating folders, replacing files (read-only
+// ones too), and restoring the entry's times and attributes. Failures are appended to failures
+// (one line each) and the rest goes on. Returns the number of files restored.
+int RestoreBackupArchive(const dlx::String& fileName, const std::function<dlx::String(const dlx::String&)>& target,
+                         dlx::TDLXStringList& failures);

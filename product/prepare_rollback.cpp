@@ -1,0 +1,159 @@
+#include "product/prepare_rollback.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "core/app_repository.h"
+#include "lib/file_enum.h"
+#include "lib/file_system.h"
+#include "lib/log.h"
+#include "lib/platform/text.h"
+#include "lib/win/system_library.h"
+#include "product/product_names.h"
+
+using dlx::String;
+
+namespace {
+
+String Key(const String& path) {
+  return dlx::UpperCaseText(path);
+}
+
+// Entry names with either separator, as one key.
+String EntryKey(dlx::StringView name) {
+  String key = dlx::UpperCaseText(name);
+  std::replace(key.begin(), key.end(), u'/', u'\\');
+  while (!key.empty() && key.front() == u'\\') key.erase(0, 1);
+  return key;
+}
+
+}  // namespace
+
+bool IsRunLog(const String& path) {
+  return dlx::TDLXLog::IsOpen() && dlx::SameText(CanonicalPath(path), CanonicalPath(dlx::TDLXLog::FileName()));
+}
+
+String CanonicalPath(const String& path) {
+  if (path.empty()) return path;
+  const String input = dlx::ApplyLongPathRule(path);
+  DWORD size = GetFullPathNameW(dlx::W(input), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring buffer(size, L'\0');
+  size = GetFullPathNameW(dlx::W(input), size, buffer.data(), nullptr);
+  String result = dlx::FromW(buffer.c_str(), size);
+  if (result.rfind(u"\\\\?\\UNC\\", 0) == 0)
+    result = u"\\\\" + result.substr(8);
+  else if (result.rfind(u"\\\\?\\", 0) == 0)
+    result = result.substr(4);
+  return result;
+}
+
+bool PathInsideFolder(const String& path, const String& folder) {
+  if (folder.empty()) return false;
+  const String full = CanonicalPath(path);
+  const String root = dlx::IncludeTrailingPathDelimiter(CanonicalPath(folder));
+  return full.size() > root.size() && dlx::SameText(dlx::StringView(full).substr(0, root.size()), root);
+}
+
+TPrepareRollback::TPrepareRollback(const String& dest)
+    : dest_(dest), backupFolder_(dest + zuva_names::kBackupFolder) {}
+
+void TPrepareRollback::AddDataFolder(const String& folder) {
+  dataFolders_.push_back(folder);
+}
+
+void TPrepareRollback::CaptureRegistry(std::initializer_list<String> names) {
+  std::vector<String> seen;
+  for (const String& name : names) {
+    if (std::any_of(seen.begin(), seen.end(), [&](const String& s) { return dlx::SameText(s, name); })) continue;
+    seen.push_back(name);
+    registry_.push_back(TRegistrySnapshot::Capture(HKEY_LOCAL_MACHINE, TInstallerApplicationRepository::KeyPath(name)));
+  }
+}
+
+void TPrepareRollback::CaptureFiles() {
+  auto capture = [this](const String& root) {
+    if (!dlx::DirectoryExists(root)) return;
+    existing_.insert(Key(root));
+    dlx::EnumFiles(root, u"", dlx::tmAll, true, [this](const String& path) { existing_.insert(Key(path)); });
+  };
+  capture(dest_);
+  for (const String& folder : dataFolders_) capture(folder);
+}
+
+void TPrepareRollback::SetBackup(const String& archive, const std::vector<TBackupEntryRecord>& records) {
+  archive_ = archive;
+  records_ = records;
+}
+
+bool TPrepareRollback::MayDelete(const String& path) const {
+  if (PathInsideFolder(path, dest_)) return true;
+  for (const String& folder : dataFolders_)
+    if (PathInsideFolder(path, folder)) return true;
+  return dlx::SameText(CanonicalPath(path), dlx::SystemFolder() + zuva_names::kObsoleteCodecLibrary);
+}
+
+bool TPrepareRollback::Known(const String& path) const {
+  return existing_.count(Key(path)) != 0;
+}
+
+void TPrepareRollback::RemoveCreated(const String& root, dlx::TDLXStringList& report) {
+  if (!dlx::DirectoryExists(root)) return;
+  std::vector<String> folders;
+  int failed = 0;
+  dlx::EnumFiles(root, u"", dlx::tmAll, true, [&](const String& path) {
+    if (Known(path) || PathInsideFolder(path, backupFolder_) || dlx::SameText(path, backupFolder_) || IsRunLog(path))
+      return;
+    if (dlx::IsPathDelimiter(path.back())) {
+      folders.push_back(path);
+      return;
+    }
+    dlx::SetFileAttributes(path, dlx::faNormal);
+    if (dlx::DeleteFile(path))
+      dlx::Log(u"Rollback: removed \"" + path + u"\"");
+    else
+      ++failed;
+  });
+  if (!Known(root)) folders.push_back(root);
+  // Deepest first: a folder's path is longer than its parent's.
+  std::sort(folders.begin(), folders.end(), [](const String& a, const String& b) { return a.size() > b.size(); });
+  for (const String& folder : folders)
+    if (dlx::RemoveDirectory(folder)) dlx::Log(u"Rollback: removed folder \"" + folder + u"\"");
+  if (failed) report.Add(u"Rollback: " + dlx::IntToStr(failed) + u" file(s) of this run could not be removed from \"" + root + u"\"");
+}
+
+void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
+  RemoveCreated(dest_, report);
+  for (const String& folder : dataFolders_) RemoveCreated(folder, report);
+
+  if (changed_ && !archive_.empty()) {
+    std::unordered_map<String, String> sources;
+    for (const TBackupEntryRecord& record : records_) sources[EntryKey(record.EntryName)] = record.SourcePath;
+    dlx::TDLXStringList failures;
+    const int restored = RestoreBackupArchive(
+        archive_,
+        [&](const String& name) {
+          const auto found = sources.find(EntryKey(name));
+          return found == sources.end() ? String() : found->second;
+        },
+        failures);
+    if (failures.Count() == 0) {
+      report.Add(u"The previous installation was restored from the backup \"" + archive_ + u"\" (" +
+                 dlx::IntToStr(restored) + u" files).");
+    } else {
+      report.Add(u"The previous installation could not be fully restored from the backup \"" + archive_ + u"\":");
+      for (int i = 0; i < failures.Count(); ++i) report.Add(failures.Strings(i));
+    }
+  } else if (changed_ && !existing_.empty()) {
+    report.Add(u"The previous installation could not be restored: no backup of it was made.");
+  } else {
+    report.Add(u"The files of this installation were removed.");
+  }
+
+  int failedKeys = 0;
+  for (const TRegistrySnapshot& snapshot : registry_)
+    if (!snapshot.Restore()) ++failedKeys;
+  if (failedKeys) report.Add(u"Rollback: " + dlx::IntToStr(failedKeys) + u" uninstall entries could not be put back.");
+}
