@@ -35,21 +35,6 @@ bool IsRunLog(const String& path) {
   return dlx::TDLXLog::IsOpen() && dlx::SameText(CanonicalPath(path), CanonicalPath(dlx::TDLXLog::FileName()));
 }
 
-String CanonicalPath(const String& path) {
-  if (path.empty()) return path;
-  const String input = dlx::ApplyLongPathRule(path);
-  DWORD size = GetFullPathNameW(dlx::W(input), 0, nullptr, nullptr);
-  if (size == 0) return path;
-  std::wstring buffer(size, L'\0');
-  size = GetFullPathNameW(dlx::W(input), size, buffer.data(), nullptr);
-  String result = dlx::FromW(buffer.c_str(), size);
-  if (result.rfind(u"\\\\?\\UNC\\", 0) == 0)
-    result = u"\\\\" + result.substr(8);
-  else if (result.rfind(u"\\\\?\\", 0) == 0)
-    result = result.substr(4);
-  return result;
-}
-
 bool PathInsideFolder(const String& path, const String& folder) {
   if (folder.empty()) return false;
   const String full = CanonicalPath(path);

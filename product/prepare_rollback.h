@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/paths.h"
 #include "lib/dlx_string.h"
 #include "lib/string_list.h"
 #include "product/backup_archive.h"
@@ -51,8 +52,6 @@ class TPrepareRollback {
   bool deleting_ = false;
 };
 
-// The path with "." and ".." resolved and "/" as "\" (GetFullPathNameW, which touches no disk).
-dlx::String CanonicalPath(const dlx::String& path);
 // The path lies inside the folder (which ends with "\"), by whole components, ignoring case.
 bool PathInsideFolder(const dlx::String& path, const dlx::String& folder);
 // The path is the run's own log file (open and written to while the run goes on).
