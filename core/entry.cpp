@@ -11,6 +11,7 @@
 
 #include "core/elevation.h"
 #include "core/errors.h"
+#include "core/file_utils.h"
 #include "core/installer.h"
 #include "core/product_info.h"
 #include "core/resources.h"
@@ -126,6 +127,22 @@ int ReportFailure(const String& message, const TEntryEnvironment& environment) {
   return InstallerExitFailed;
 }
 
+// Removes the uninstaller's copy when the run is over, whichever way it ends. Declared before the
+// installer object, so that the object, which holds the package open, is gone first.
+class TUninstallerCopyCleanup {
+ public:
+  TUninstallerCopyCleanup() = default;
+  TUninstallerCopyCleanup(const TUninstallerCopyCleanup&) = delete;
+  TUninstallerCopyCleanup& operator=(const TUninstallerCopyCleanup&) = delete;
+  ~TUninstallerCopyCleanup() {
+    if (!program_.empty()) RemoveUninstallerCopy(program_);
+  }
+  void Arm(const String& program) { program_ = program; }
+
+ private:
+  String program_;
+};
+
 int RunInstaller(const String& args, const TEntryEnvironment& environment) {
   if (!ProductInfoClass) throw EInstallerGeneralError(u"ProductInfoClass is nil");
 
@@ -140,12 +157,16 @@ int RunInstaller(const String& args, const TEntryEnvironment& environment) {
   if (!environment.IsUserAnAdmin())
     throw EInstallerNoAdminRightsError(u"Administrator rights are required to process this operation.");
 
+  TUninstallerCopyCleanup copyCleanup;
   std::unique_ptr<TInstaller> installer = environment.CreateInstaller(args);
   if (installer->Mode() == imUninstall) {
     String path;
     if (TDLXCommandLineProcessor::FindSwitch(args, u"PATH", path) && !path.empty() &&
         dlx::DirectoryExists(path)) {
       installer->SetDestPath(path);
+      // The copy the bootstrap made lies in a folder of its own below the temporary folder.
+      const String module = environment.ModuleFileName();
+      if (IsPathInsideFolder(FolderOf(module), environment.TempFolder())) copyCleanup.Arm(module);
     } else {
       const String temp = environment.TempFolder();
       const String module = environment.ModuleFileName();
@@ -283,6 +304,36 @@ String CopyIntoFolder(const String& source, const String& folder) {
   }
   dlx::Log(u"Copied \"" + source + u"\" to \"" + target + u"\"");
   return target;
+}
+
+void RemoveUninstallerCopy(const String& program) {
+  // The running program cannot be deleted, but it can be renamed: parked in the temporary folder
+  // under a fresh name, it leaves its folder free and goes at the next restart.
+  String parked;
+  try {
+    parked = dlx::GetTempFileName(u"delete");
+    dlx::DeleteFile(parked);  // the system made the name as a file; the move needs it free
+  } catch (const dlx::EDLXException& e) {
+    dlx::Log(u"No temporary name to move the uninstaller's copy aside: " + e.Message());
+  }
+  if (!parked.empty() && dlx::MoveFile(program, parked)) {
+    dlx::Log(u"Moved the uninstaller's copy \"" + program + u"\" to \"" + parked + u"\"");
+    ScheduleDeleteAtReboot(parked);
+  } else {
+    DeleteFileOrSchedule(program);
+  }
+  DeleteFileOrSchedule(dlx::ChangeFileExt(program, u".dat"));
+  const String folder = dlx::ExcludeTrailingPathDelimiter(dlx::ExtractFilePath(program));
+  // The copy was started in its folder; as the current folder it could not be removed.
+  if (IsPathInsideFolder(dlx::GetCurrentDir(), dlx::IncludeTrailingPathDelimiter(folder)))
+    dlx::SetCurrentDir(dlx::ExtractFilePath(folder));
+  if (dlx::RemoveDirectory(folder)) {
+    dlx::Log(u"Removed the uninstaller's folder \"" + folder + u"\"");
+    return;
+  }
+  dlx::Log(u"The uninstaller's folder \"" + folder + u"\" is not empty yet (" +
+           dlx::IntToStr(GetLastError()) + u"); it goes at the next restart");
+  ScheduleDeleteAtReboot(folder);
 }
 
 void RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& environment) {

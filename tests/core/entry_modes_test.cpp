@@ -298,10 +298,34 @@ TEST_F(EntryTest, TheUninstallerWithAnExistingPathRunsTheRemovalThere) {
     return installer;
   };
   const String folder = dlx::ExcludeTrailingPathDelimiter(install_.Path());
+  // The copy's files, as the bootstrap left them.
+  ASSERT_TRUE(dlx::ForceDirectories(temp_.Path() + u"ZUVA-copy"));
+  entrytest::WriteFile(fake_.module, "program bytes");
+  entrytest::WriteFile(temp_.Path() + u"ZUVA-copy\\Uninstall.dat", "package bytes");
   EXPECT_EQ(RunInstallerEntry(u"/PATH=\"" + folder + u"\" /AUTO /SILENT", environment), InstallerExitSuccess);
   EXPECT_EQ(dest, install_.Path());
   EXPECT_EQ(Trace().size(), 1u);
   EXPECT_TRUE(fake_.started.empty());
+  EXPECT_FALSE(dlx::DirectoryExists(temp_.Path() + u"ZUVA-copy")) << "the copy and its folder stay behind";
+}
+
+TEST(EntryFiles, TheUninstallersCopyInUseIsMovedAsideAndItsFolderRemoved) {
+  TempFolder temp(u"copy");
+  const String folder = temp.Path() + u"ZUVA-0123\\";
+  ASSERT_TRUE(dlx::ForceDirectories(folder));
+  entrytest::WriteFile(folder + u"Uninstall.exe", "program bytes");
+  entrytest::WriteFile(folder + u"Uninstall.dat", "package bytes");
+  {
+    // Held open like a running program's image: readable, deletable only by moving it aside.
+    dlx::TScopedHandle running(CreateFileW(dlx::W(folder + u"Uninstall.exe"), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                           nullptr));
+    ASSERT_TRUE(running.Valid());
+    RemoveUninstallerCopy(folder + u"Uninstall.exe");
+  }
+  EXPECT_FALSE(dlx::FileExists(folder + u"Uninstall.dat"));
+  EXPECT_FALSE(dlx::FileExists(folder + u"Uninstall.exe"));
+  EXPECT_FALSE(dlx::DirectoryExists(folder));
 }
 
 TEST_F(EntryTest, TheUninstallerInItsFolderRelaunchesAPrivateCopyFromTheTemporaryFolder) {
