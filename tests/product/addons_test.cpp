@@ -130,7 +130,9 @@ TEST_F(AddonsTest, TheInstallerIsSavedIntoANewFolderOnlyAdministratorsMayWrite) 
   // Wine keeps a file's descriptor only where the file system stores extended attributes and
   // otherwise answers one made from the Unix permissions, so there the folder was created with the
   // descriptor but cannot show it.
-  if (!RunningUnderWine()) EXPECT_EQ(FolderSecurity(folder), "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+  if (!RunningUnderWine()) {
+    EXPECT_EQ(FolderSecurity(folder), "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+  }
   for (const String& file : {path, second.InstallerPath()}) {
     dlx::DeleteFile(file);
     dlx::RemoveDirectory(dlx::ExtractFilePath(file));
