@@ -24,6 +24,7 @@
 #include "lib/platform/text.h"
 #include "lib/win/handles.h"
 #include "lib/win/system.h"
+#include "lib/win/thread.h"
 
 using dlx::String;
 using dlx::TDLXCommandLineProcessor;
@@ -63,24 +64,10 @@ String UniqueFolderName() {
 }  // namespace
 
 String PrivateFolderSecurityText() {
-  String user;
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    dlx::TScopedHandle owner(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size ? size : 1);
-    if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
-      wchar_t* text = nullptr;
-      if (ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-        user = dlx::FromW(text);
-        LocalFree(text);
-      }
-    }
-  }
-  String sddl = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-  if (!user.empty()) sddl += u"(A;OICI;FA;;;" + user + u")";
-  return sddl;
+  // The user's own programs run with the user's SID: an entry for the user would let any of them
+  // replace the copy or its package between copying and starting. Only the elevated installer
+  // (an administrator) writes here, and the high label keeps lower processes from writing up.
+  return u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)S:(ML;OICI;NW;;;HI)";
 }
 
 namespace {
@@ -100,13 +87,27 @@ String ReadTempFolder() {
   return dlx::IncludeTrailingPathDelimiter(dlx::GetTempPath());
 }
 
-void ShellStart(const String& file, const String& parameters, const String& directory) {
+int ShellStartAndWait(const String& file, const String& parameters, const String& directory) {
   dlx::Log(u"Starting \"" + file + u"\" " + parameters);
-  const HINSTANCE result =
-      ShellExecuteW(nullptr, L"open", dlx::W(file), dlx::W(parameters), dlx::W(directory), SW_SHOW);
-  if (reinterpret_cast<INT_PTR>(result) <= 32)
-    dlx::Log(u"Cannot start \"" + file + u"\": shell error " +
-             dlx::IntToStr(static_cast<int64_t>(reinterpret_cast<INT_PTR>(result))));
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = dlx::W(file);
+  info.lpParameters = dlx::W(parameters);
+  info.lpDirectory = dlx::W(directory);
+  info.nShow = SW_SHOW;
+  if (!ShellExecuteExW(&info)) {
+    const DWORD code = GetLastError();
+    throw dlx::EDLXOSError(code, SystemErrorMessage(code, file));
+  }
+  if (!info.hProcess) throw EInstallerMysteryError(u"Cannot Start the Uninstaller");
+  dlx::TScopedHandle process(info.hProcess);
+  dlx::WaitWithMessages(process.Get(), INFINITE);
+  DWORD exitCode = InstallerExitFailed;
+  if (!GetExitCodeProcess(process.Get(), &exitCode)) exitCode = InstallerExitFailed;
+  dlx::Log(u"\"" + file + u"\" ended with exit code " + dlx::IntToStr(static_cast<int64_t>(exitCode)));
+  return static_cast<int>(exitCode);
 }
 
 // Restores process-wide switches the entry changed, so that the entry can run more than once in
@@ -127,8 +128,7 @@ int ReportFailure(const String& message, const TEntryEnvironment& environment) {
   return InstallerExitFailed;
 }
 
-// Removes the uninstaller's copy when the run is over, whichever way it ends. Declared before the
-// installer object, so that the object, which holds the package open, is gone first.
+// Removes the uninstaller's copy when the bootstrap is done with it, whichever way that ends.
 class TUninstallerCopyCleanup {
  public:
   TUninstallerCopyCleanup() = default;
@@ -157,16 +157,12 @@ int RunInstaller(const String& args, const TEntryEnvironment& environment) {
   if (!environment.IsUserAnAdmin())
     throw EInstallerNoAdminRightsError(u"Administrator rights are required to process this operation.");
 
-  TUninstallerCopyCleanup copyCleanup;
   std::unique_ptr<TInstaller> installer = environment.CreateInstaller(args);
   if (installer->Mode() == imUninstall) {
     String path;
     if (TDLXCommandLineProcessor::FindSwitch(args, u"PATH", path) && !path.empty() &&
         dlx::DirectoryExists(path)) {
       installer->SetDestPath(path);
-      // The copy the bootstrap made lies in a folder of its own below the temporary folder.
-      const String module = environment.ModuleFileName();
-      if (IsPathInsideFolder(FolderOf(module), environment.TempFolder())) copyCleanup.Arm(module);
     } else {
       const String temp = environment.TempFolder();
       const String module = environment.ModuleFileName();
@@ -174,8 +170,7 @@ int RunInstaller(const String& args, const TEntryEnvironment& environment) {
       if (IsPathInsideFolder(FolderOf(module), temp))
         throw EInstallerMysteryError(u"Cannot Start the Uninstaller");
       dlx::Log(u"Mode: uninstaller bootstrap");
-      RelaunchUninstallerFromTemp(args, environment);
-      return InstallerExitSuccess;
+      return RelaunchUninstallerFromTemp(args, environment);
     }
   }
 
@@ -218,7 +213,7 @@ TEntryEnvironment TEntryEnvironment::System() {
   environment.RelaunchElevated = [](const String& args) { return ::RelaunchElevated(args); };
   environment.ModuleFileName = [] { return dlx::GetExeName(); };
   environment.TempFolder = &ReadTempFolder;
-  environment.StartProgram = &ShellStart;
+  environment.StartProgram = &ShellStartAndWait;
   environment.CreateInstaller = [](const String& args) { return std::make_unique<TInstaller>(args); };
   environment.ShowMessage = [](const String& text, unsigned flags) {
     dlx::ShowErrorBox(nullptr, text, kCaption, flags);
@@ -269,13 +264,9 @@ bool IsPathInsideFolder(const String& path, const String& folder) {
 }
 
 String CreatePrivateFolder(const String& parent) {
-  return CreatePrivateFolder(parent, PrivateFolderSecurityText());
-}
-
-String CreatePrivateFolder(const String& parent, const String& securityText) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(dlx::W(securityText), SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(dlx::W(PrivateFolderSecurityText()),
+                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
     const DWORD code = GetLastError();
     throw dlx::EDLXOSError(code, SystemErrorMessage(code, String()));
   }
@@ -307,20 +298,24 @@ String CopyIntoFolder(const String& source, const String& folder) {
 }
 
 void RemoveUninstallerCopy(const String& program) {
-  // The running program cannot be deleted, but it can be renamed: parked in the temporary folder
-  // under a fresh name, it leaves its folder free and goes at the next restart.
-  String parked;
-  try {
-    parked = dlx::GetTempFileName(u"delete");
-    dlx::DeleteFile(parked);  // the system made the name as a file; the move needs it free
-  } catch (const dlx::EDLXException& e) {
-    dlx::Log(u"No temporary name to move the uninstaller's copy aside: " + e.Message());
-  }
-  if (!parked.empty() && dlx::MoveFile(program, parked)) {
-    dlx::Log(u"Moved the uninstaller's copy \"" + program + u"\" to \"" + parked + u"\"");
-    ScheduleDeleteAtReboot(parked);
+  if (dlx::DeleteFile(program)) {
+    dlx::Log(u"Deleted the uninstaller's copy \"" + program + u"\"");
   } else {
-    DeleteFileOrSchedule(program);
+    // A program still running cannot be deleted, but it can be renamed: parked in the temporary
+    // folder under a fresh name, it leaves its folder free and goes at the next restart.
+    String parked;
+    try {
+      parked = dlx::GetTempFileName(u"delete");
+      dlx::DeleteFile(parked);  // the system made the name as a file; the move needs it free
+    } catch (const dlx::EDLXException& e) {
+      dlx::Log(u"No temporary name to move the uninstaller's copy aside: " + e.Message());
+    }
+    if (!parked.empty() && dlx::MoveFile(program, parked)) {
+      dlx::Log(u"Moved the uninstaller's copy \"" + program + u"\" to \"" + parked + u"\"");
+      ScheduleDeleteAtReboot(parked);
+    } else {
+      DeleteFileOrSchedule(program);
+    }
   }
   DeleteFileOrSchedule(dlx::ChangeFileExt(program, u".dat"));
   const String folder = dlx::ExcludeTrailingPathDelimiter(dlx::ExtractFilePath(program));
@@ -336,7 +331,7 @@ void RemoveUninstallerCopy(const String& program) {
   ScheduleDeleteAtReboot(folder);
 }
 
-void RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& environment) {
+int RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& environment) {
   const String module = environment.ModuleFileName();
   const String folder = CreatePrivateFolder(environment.TempFolder());
   String program, package;
@@ -353,7 +348,11 @@ void RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& en
   ScheduleDeleteAtReboot(program);
   ScheduleDeleteAtReboot(package);
   ScheduleDeleteAtReboot(dlx::ExcludeTrailingPathDelimiter(folder));
-  environment.StartProgram(program, dlx::FormatSwitch(u"PATH", FolderOf(module), args), folder);
+  // Removed when the copy has ended (or could not start), since nothing holds its files then.
+  TUninstallerCopyCleanup cleanup;
+  cleanup.Arm(program);
+  // Waited for, so that whoever started the uninstaller learns how the removal ended.
+  return environment.StartProgram(program, dlx::FormatSwitch(u"PATH", FolderOf(module), args), folder);
 }
 
 int RunInstallerEntry(const String& args, const TEntryEnvironment& environment) {

@@ -21,8 +21,9 @@ struct TEntryEnvironment {
   std::function<dlx::String()> ModuleFileName;
   // With a trailing backslash.
   std::function<dlx::String()> TempFolder;
-  // Starts a program without waiting for it (the uninstaller's copy).
-  std::function<void(const dlx::String& file, const dlx::String& parameters, const dlx::String& directory)>
+  // Starts a program (the uninstaller's copy), waits for its end while delivering sent messages,
+  // and returns its exit code; a program that cannot be started raises the system error.
+  std::function<int(const dlx::String& file, const dlx::String& parameters, const dlx::String& directory)>
       StartProgram;
   std::function<std::unique_ptr<TInstaller>(const dlx::String& args)> CreateInstaller;
   // The error box (and the help text): the library's message box, titled "Setup".
@@ -53,15 +54,13 @@ dlx::String FindDotLocalRedirection(const dlx::String& programPath);
 // equal to the folder counts as inside.
 bool IsPathInsideFolder(const dlx::String& path, const dlx::String& folder);
 
-// Creates a new folder with a unique name in parent (trailing backslash) that only the current
-// user, the administrators and SYSTEM may change; never reuses an existing folder. Returns it with
-// a trailing backslash; raises the system error on failure.
+// Creates a new folder with a unique name in parent (trailing backslash) that only the
+// administrators and SYSTEM may open, with a high mandatory integrity label; never reuses an existing folder.
+// Returns it with a trailing backslash; raises the system error on failure.
 dlx::String CreatePrivateFolder(const dlx::String& parent);
-// The same with the folder's security given as a descriptor text.
-dlx::String CreatePrivateFolder(const dlx::String& parent, const dlx::String& securityText);
 
-// The security of those folders as a descriptor text: "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)" and
-// the same entry for the current user; protected, so nothing of the temporary folder is inherited.
+// The security of those folders as a descriptor text: "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)" with
+// the label "S:(ML;OICI;NW;;;HI)"; protected, so nothing of the temporary folder is inherited.
 dlx::String PrivateFolderSecurityText();
 
 // Copies source into folder (trailing backslash) under its own name, replacing a file there, and
@@ -69,12 +68,13 @@ dlx::String PrivateFolderSecurityText();
 dlx::String CopyIntoFolder(const dlx::String& source, const dlx::String& folder);
 
 // Removes the uninstaller's copy once its run is over: the program and its ".dat" package are
-// deleted (the running program, which cannot be, is moved aside into the temporary folder and
+// deleted (a program still running, which cannot be, is moved aside into the temporary folder and
 // deleted at the next restart) and their private folder is removed, or scheduled for removal at
 // the next restart when something keeps it. Never raises; what happened goes to the log.
 void RemoveUninstallerCopy(const dlx::String& program);
 
 // The uninstaller's bootstrap: copies the running module and its ".dat" package into a new private
 // folder of the temporary folder, schedules both and the folder for deletion at the next restart,
-// and starts the copy with /PATH="<the module's folder>" in front of args. Does not wait.
-void RelaunchUninstallerFromTemp(const dlx::String& args, const TEntryEnvironment& environment);
+// starts the copy with /PATH="<the module's folder>" in front of args, waits for it, removes it
+// (RemoveUninstallerCopy) and returns its exit code.
+int RelaunchUninstallerFromTemp(const dlx::String& args, const TEntryEnvironment& environment);

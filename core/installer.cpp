@@ -6,10 +6,12 @@
 #include "core/extract_helper.h"
 #include "core/installer_thread.h"
 #include "core/package/package.h"
+#include "core/paths.h"
 #include "core/product_info.h"
 #include "core/resources.h"
 #include "core/spawn_service.h"
 #include "lib/command_line.h"
+#include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/text.h"
 #include "lib/win/system.h"
@@ -43,15 +45,6 @@ bool StartsWithText(const String& text, const String& prefix) {
   return dlx::SameText(dlx::StringView(text).substr(0, prefix.size()), prefix);
 }
 
-String FullPathName(const String& path) {
-  DWORD size = GetFullPathNameW(dlx::W(path), 0, nullptr, nullptr);
-  if (size == 0) return path;
-  std::vector<wchar_t> buffer(size + 1);
-  DWORD length = GetFullPathNameW(dlx::W(path), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-  if (length == 0 || length >= buffer.size()) return path;
-  return dlx::FromW(buffer.data(), length);
-}
-
 String LongPathName(const String& path) {
   DWORD size = GetLongPathNameW(dlx::W(path), nullptr, 0);
   if (size == 0) return path;  // the folder does not exist (yet): keep the text
@@ -62,6 +55,17 @@ String LongPathName(const String& path) {
 }
 
 }  // namespace
+
+String CanonicalDestination(const String& folder) {
+  if (folder.empty()) return String();
+  // Absolute, "/" read as "\", "." and ".." resolved; then the same validation every script path
+  // gets, so that "$DEST\x" expands to a path inside exactly this folder.
+  String path = dlx::ValidateFilePath(CanonicalPath(folder));
+  if (path.empty()) throw EInstallerInstallError(FormatText(u"\"%s\" is no folder name", {folder}));
+  if (path.find(u'~') != String::npos) path = LongPathName(path);
+  if (path.back() != u'\\') path += u'\\';
+  return path;
+}
 
 bool OpenLogFromCommandLine(const String& args) {
   String fileName;
@@ -161,10 +165,15 @@ void TInstaller::ParseCommandLine(const String& args) {
 
 void TInstaller::SetDestPath(const String& folder) {
   if (folder == destPath_) return;
-  String path = folder;
-  if (path.find(u".\\") != String::npos) path = FullPathName(path);
-  if (path.find(u'~') != String::npos) path = LongPathName(path);
-  if (!path.empty() && path.back() != u'\\') path += u'\\';
+  const String path = CanonicalDestination(folder);
+  if (!path.empty() && IsProtectedFolder(path)) {
+    dlx::Log(u"Refused destination \"" + folder + u"\" (" + path + u")");
+    throw EInstallerInstallError(FormatText(
+        u"Setup cannot install into \"%s\": the root of a drive, the Windows folder, a program-files "
+        u"folder and the folders of users hold more than this product. Choose a folder of its own, "
+        u"such as a new folder inside one of them.",
+        {path}));
+  }
   destPath_ = path;
 
   productInfo_->LoadInstalledInfo();

@@ -89,6 +89,11 @@ constexpr int InstallerExitFailed = 1603;
 // anything else so that start-up failures are logged too. Returns whether a log was opened.
 bool OpenLogFromCommandLine(const dlx::String& args);
 
+// The one form of an installation folder: absolute (GetFullPathNameW, "/" read as "\"), each part
+// validated like a script path, short names made long, with a trailing backslash; "" stays "".
+// Raises EInstallerInstallError for a text that names no folder.
+dlx::String CanonicalDestination(const dlx::String& folder);
+
 class TInstaller {
  public:
   // Opens the installer's material from the running module (the SETUP and PRODUCT resources, or
@@ -100,6 +105,9 @@ class TInstaller {
   TInstaller(const TInstaller&) = delete;
   TInstaller& operator=(const TInstaller&) = delete;
 
+  // Nothing happens for the current text. Otherwise the folder is made canonical
+  // (CanonicalDestination) and taken, unless it is a drive root or a folder of the system or of a
+  // user (IsProtectedFolder): then EInstallerInstallError says so and DestPath stays.
   void SetDestPath(const dlx::String& folder);
   const dlx::String& DestPath() const { return destPath_; }
 

@@ -10,6 +10,7 @@
 #include "core/package/package.h"
 #include "core/product_info.h"
 #include "core/script/install_script.h"
+#include "core/uninstall_info.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/text.h"
@@ -108,6 +109,7 @@ TInstallerResources::TInstallerResources(TInstallerPackages packages) {
     productPackage_ = std::make_unique<dlx::TSetupPackageReader>(module, String(u"PRODUCT"));
   }
 
+  productIsUninstallLog_ = productPackage_->Exists(kUninstallLogName);
   // The script may come with the product; it is looked for there first.
   script_->LoadFromStream(*GetFile(u"Install.xml"));
 
@@ -128,7 +130,10 @@ TInstallerResources::~TInstallerResources() = default;
 
 std::unique_ptr<dlx::TDLXMemoryStream> TInstallerResources::GetFile(const String& name) {
   std::unique_ptr<dlx::TDLXMemoryStream> stream;
-  if (productPackage_ && productPackage_->Extract(name, stream)) return stream;
+  // The uninstaller's package lies in the installation folder, where others may have written:
+  // it supplies the uninstall log and nothing of the setup's own material.
+  const bool fromProduct = !productIsUninstallLog_ || dlx::SameText(name, kUninstallLogName);
+  if (fromProduct && productPackage_ && productPackage_->Extract(name, stream)) return stream;
   if (setupPackage_ && setupPackage_->Extract(name, stream)) return stream;
   throw EInstallerInstallError(FormatText(u"Cannot locate \"%s\" file in setup archive", {name}));
 }
@@ -167,25 +172,49 @@ String TInstallerResources::GetString(const String& section, const String& key) 
   return ExpandVariables(langFile_->ReadString(section, key, String()));
 }
 
-String TInstallerResources::ExpandVariables(const String& text) {
+String TInstallerResources::Expand(const String& text, bool lineBreaks) {
   TInstallerProductInfo& info = Installer->ProductInfo();
-  String result = text;
   // Every value is computed whether or not its variable occurs, so a script without a product
   // name fails on the first expansion, not on some later one.
-  ReplaceAll(result, u"\\n", u"\r\n");
-  ReplaceAll(result, u"$DEST", Installer->DestPath());
-  ReplaceAll(result, u"$TEMP", TempFolder());
-  ReplaceAll(result, u"$LINK", info.GetHomePage());
-  ReplaceAll(result, u"$NAME", info.GetName());
-  ReplaceAll(result, u"$VERSION", info.GetFullVersion());
-  ReplaceAll(result, u"$DESKTOP", desktopPath_);
-  ReplaceAll(result, u"$STARTMENU", startMenuPath_);
-  ReplaceAll(result, u"$PROGRAMS", programFilesPath_);
+  const std::pair<dlx::StringView, String> variables[] = {
+      {u"$DEST", Installer->DestPath()},    {u"$TEMP", TempFolder()},
+      {u"$LINK", info.GetHomePage()},       {u"$NAME", info.GetName()},
+      {u"$VERSION", info.GetFullVersion()}, {u"$DESKTOP", desktopPath_},
+      {u"$STARTMENU", startMenuPath_},      {u"$PROGRAMS", programFilesPath_},
+  };
+  // One pass: what a variable inserts is never scanned again, so a folder named "C:\$TEMP\x" or
+  // "C:\newdemo" stays what it is.
+  String result;
+  result.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const dlx::StringView rest = dlx::StringView(text).substr(i);
+    if (lineBreaks && rest.substr(0, 2) == u"\\n") {
+      result += u"\r\n";
+      i += 2;
+      continue;
+    }
+    bool replaced = false;
+    if (rest[0] == u'$') {
+      for (const auto& [name, value] : variables) {
+        if (rest.substr(0, name.size()) != name) continue;
+        result += value;
+        i += name.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) result += text[i++];
+  }
   return result;
 }
 
+String TInstallerResources::ExpandVariables(const String& text) {
+  return Expand(text, true);
+}
+
 String TInstallerResources::ExpandPath(const String& text) {
-  return SanitizePath(ExpandVariables(text));
+  return SanitizePath(Expand(text, false));
 }
 
 int TInstallerResources::SelectDefaultLanguage(LANGID uiLanguage) {

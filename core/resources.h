@@ -44,7 +44,8 @@ class TInstallerResources {
   TInstallerResources(const TInstallerResources&) = delete;
   TInstallerResources& operator=(const TInstallerResources&) = delete;
 
-  // The entry from the product package, else from the setup package; owned by the caller.
+  // The entry from the product package, else from the setup package; owned by the caller. The
+  // uninstaller's package (the one holding Uninstall.ini) supplies only Uninstall.ini.
   std::unique_ptr<dlx::TDLXMemoryStream> GetFile(const dlx::String& name);
   std::unique_ptr<dlx::TDLXStringList> GetStringList(const dlx::String& name);
   dlx::String GetLangFamily();
@@ -53,8 +54,14 @@ class TInstallerResources {
   // The script's components for the chosen language family, in script order.
   std::vector<TInstallerScriptFile*> GetComponentFiles();
 
+  // A language text with its variables and "\n" line breaks expanded (ExpandVariables).
   dlx::String GetString(const dlx::String& section, const dlx::String& key);
+  // $DEST, $TEMP, $LINK, $NAME, $VERSION, $DESKTOP, $STARTMENU, $PROGRAMS and "\n" (a line break)
+  // replaced in one pass: inserted text is never scanned again.
   dlx::String ExpandVariables(const dlx::String& text);
+  // A path: the folder variables replaced in one pass (never "\n", a path has no line breaks),
+  // then each part validated (invalid and control characters dropped). Never apply it to a path
+  // that was expanded already.
   dlx::String ExpandPath(const dlx::String& text);
 
   // Loads English and merges the chosen language over it. The choice is the language dialog's
@@ -89,6 +96,9 @@ class TInstallerResources {
   dlx::String programFilesAltPath_;
   dlx::String startMenuPath_;
   std::unique_ptr<TInstallerScript> script_;
+  bool productIsUninstallLog_ = false;
+
+  dlx::String Expand(const dlx::String& text, bool lineBreaks);
 };
 
 // A well-known folder (CSIDL) with a trailing backslash; the temporary folder when the system has

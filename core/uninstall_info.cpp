@@ -28,8 +28,8 @@ bool StartsWithText(const String& text, const String& prefix) {
 
 }  // namespace
 
-void AddUninstallLogEntry(dlx::TDLXIniFile& log, const String& text) {
-  String path = Installer->Resources().ExpandPath(text);
+void AddUninstallLogEntry(dlx::TDLXIniFile& log, const String& fullPath) {
+  String path = fullPath;
   const int index = log.ReadInteger(kUninstallSection, u"Count", 0);
   const String& dest = Installer->DestPath();
   if (StartsWithText(path, dest)) path.erase(0, dest.size());
@@ -53,7 +53,10 @@ void TInstallerAction::WriteUninstallInfo(const String& folder,
   dlx::TDLXIniFile log;
   log.Assign(Settings());
   log.EraseSection(kUninstallSection);
-  for (const TInstallerScriptFile* entry : entries) AddUninstallLogEntry(log, entry->Name);
+  // The script's names are expanded here, once; the two full paths below are taken as they are
+  // (expanding them again would read a folder such as "C:\newdemo" as text with "\n" in it).
+  for (const TInstallerScriptFile* entry : entries)
+    AddUninstallLogEntry(log, Resources().ExpandPath(entry->Name));
   AddUninstallLogEntry(log, data);
   AddUninstallLogEntry(log, uninstaller);
 

@@ -13,6 +13,6 @@ inline constexpr char16_t kUninstallDataName[] = u"Uninstall.dat";
 inline constexpr char16_t kUninstallLogName[] = u"Uninstall.ini";
 inline constexpr char16_t kUninstallSection[] = u"Uninstall";
 
-// Appends one path to the log's "Uninstall" section: the text is expanded like a script path, and
-// a path inside the installer's destination folder loses that folder prefix.
-void AddUninstallLogEntry(dlx::TDLXIniFile& log, const dlx::String& text);
+// Appends one full path (already expanded: it is taken literally) to the log's "Uninstall"
+// section; a path inside the installer's destination folder loses that folder prefix.
+void AddUninstallLogEntry(dlx::TDLXIniFile& log, const dlx::String& fullPath);

@@ -183,6 +183,8 @@ String ValidateFileName(StringView name, Char replacement) {
   for (const Char c : name) {
     if (c == u'"') {
       out += u'\'';
+    } else if (c < 0x20) {
+      // Control characters (a line break from a text) are never part of a name.
     } else if (kInvalid.find(c) != StringView::npos) {
       if (replacement != 0) out += replacement;
     } else {

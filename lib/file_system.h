@@ -44,7 +44,7 @@ String ExtractFileDrive(StringView name);
 // The last count components of a path, without the delimiters around them.
 String ExtractLastPathParts(StringView path, int count);
 // A valid file name: '"' becomes '\'', each of \ < > * : ? | / becomes replacement (or is dropped
-// when replacement is 0); leading spaces and trailing spaces and dots are removed (the first
+// when replacement is 0), control characters (below 32) are dropped; leading spaces and trailing spaces and dots are removed (the first
 // character always stays); at most 255 characters.
 String ValidateFileName(StringView name, Char replacement = 0);
 // The drive part kept, every other component passed through ValidateFileName with no

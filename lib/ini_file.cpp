@@ -330,6 +330,14 @@ String TDLXIniFile::GetText() const {
   String text;
   for (const auto& section : sections_) {
     if (section->Count() == 0) continue;
+    // A line break inside a value would end the line early and make the rest a line of its own:
+    // a different key, or a broken one, when the text is read back.
+    for (int i = 0; i < section->Count(); ++i) {
+      const String& line = section->Strings(i);
+      if (line.find_first_of(u"\r\n") != String::npos)
+        throw EDLXException(u"Cannot write \"" + String(KeyOf(line)) + u"\" of section [" + section->Name() +
+                            u"]: its value holds a line break");
+    }
     text += u'[';
     text += section->Name();
     text += u"]\r\n";

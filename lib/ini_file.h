@@ -115,7 +115,8 @@ class TDLXIniFile {
   void Merge(StringView fileName, bool overwrite);
   // Both documents serialize to the same text.
   bool Equals(const TDLXIniFile& other) const;
-  // The document as written, without a byte-order mark.
+  // The document as written, without a byte-order mark. Raises EDLXException when a value holds
+  // a CR or LF, which would turn it into more than one line (SaveToStream and SaveToFile too).
   String GetText() const;
 
   void BeginUpdate() { ++updateCount_; }

@@ -49,10 +49,6 @@ void ScheduleRemoval(const String& path) {
 
 }  // namespace
 
-String AdminOnlyFolderSecurityText() {
-  return u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-}
-
 String TInstallerActionAddonsInstall::BuildParameters(const dlx::TDLXStringList& addons) {
   const TAddonsChoices choices = ReadChoices(Settings());
   String switches;
@@ -75,7 +71,7 @@ void TInstallerActionAddonsInstall::Execute() {
   if (fileName.empty() || fileName == u"." || fileName == u"..")
     throw EInstallerInstallError(FormatText(u"Cannot locate \"%s\" file in setup archive", {entry}));
   std::unique_ptr<dlx::TDLXMemoryStream> program = Resources().GetFile(entry);
-  const String folder = CreatePrivateFolder(dlx::GetTempPath(), AdminOnlyFolderSecurityText());
+  const String folder = CreatePrivateFolder(dlx::GetTempPath());
   installerPath_ = dlx::ExpandFileName(folder + fileName);
   SaveStream(*program, installerPath_);
   ScheduleRemoval(installerPath_);

@@ -1,8 +1,8 @@
 // The optional add-ons package of an interactive Russian installation: its own installer program,
 // carried in the setup package, started with switches for the user's three choices before the
-// product's files are extracted. The program is saved into a new folder of the temporary folder
-// that only administrators and SYSTEM may write, so nothing can replace it before the elevated
-// setup starts it.
+// product's files are extracted. The program is saved into a new private folder of the temporary
+// folder, like the uninstaller's copy (only administrators and SYSTEM have access), so nothing can
+// replace it before the elevated setup starts it.
 #pragma once
 
 #include "core/action.h"
@@ -21,7 +21,3 @@ class TInstallerActionAddonsInstall : public TInstallerAction {
  private:
   dlx::String installerPath_;
 };
-
-// The security of the add-ons installer's folder: only SYSTEM and the administrators have access,
-// and nothing is inherited from the temporary folder.
-dlx::String AdminOnlyFolderSecurityText();

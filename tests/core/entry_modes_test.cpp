@@ -9,6 +9,8 @@
 #include "core/installer.h"
 #include "core/spawn_service.h"
 #include "lib/log.h"
+#include "lib/platform/text.h"
+#include "lib/win/handles.h"
 #include "lib/win/system.h"
 #include "tests/core/entry_test_support.h"
 #include "tests/core/installer_fixture.h"
@@ -47,6 +49,7 @@ struct FakeSystem {
     String file, parameters, directory;
   };
   std::vector<Start> started;
+  int copyExitCode = 0;  // what the started copy of the uninstaller returns
   std::vector<Entry> product;
   int installersCreated = 0;
   // The spawn service as the installer's creation found it.
@@ -81,6 +84,7 @@ class EntryTest : public EngineTest {
     environment.TempFolder = [this] { return fake_.temp; };
     environment.StartProgram = [this](const String& file, const String& parameters, const String& directory) {
       fake_.started.push_back({file, parameters, directory});
+      return fake_.copyExitCode;
     };
     environment.CreateInstaller = [this](const String& args) {
       ++fake_.installersCreated;
@@ -298,33 +302,35 @@ TEST_F(EntryTest, TheUninstallerWithAnExistingPathRunsTheRemovalThere) {
     return installer;
   };
   const String folder = dlx::ExcludeTrailingPathDelimiter(install_.Path());
-  // The copy's files, as the bootstrap left them.
-  ASSERT_TRUE(dlx::ForceDirectories(temp_.Path() + u"ZUVA-copy"));
-  entrytest::WriteFile(fake_.module, "program bytes");
-  entrytest::WriteFile(temp_.Path() + u"ZUVA-copy\\Uninstall.dat", "package bytes");
   EXPECT_EQ(RunInstallerEntry(u"/PATH=\"" + folder + u"\" /AUTO /SILENT", environment), InstallerExitSuccess);
   EXPECT_EQ(dest, install_.Path());
   EXPECT_EQ(Trace().size(), 1u);
   EXPECT_TRUE(fake_.started.empty());
-  EXPECT_FALSE(dlx::DirectoryExists(temp_.Path() + u"ZUVA-copy")) << "the copy and its folder stay behind";
 }
 
-TEST(EntryFiles, TheUninstallersCopyInUseIsMovedAsideAndItsFolderRemoved) {
+TEST(EntryFiles, TheUninstallersCopyStillRunningIsMovedAsideAndItsFolderRemoved) {
   TempFolder temp(u"copy");
   const String folder = temp.Path() + u"ZUVA-0123\\";
+  const String program = folder + u"Uninstall.exe";
   ASSERT_TRUE(dlx::ForceDirectories(folder));
-  entrytest::WriteFile(folder + u"Uninstall.exe", "program bytes");
+  // A real program, mapped as an image the way the system runs it: it cannot be deleted then.
+  ASSERT_TRUE(dlx::CopyFile(dlx::GetExeName(), program, false));
   entrytest::WriteFile(folder + u"Uninstall.dat", "package bytes");
   {
-    // Held open like a running program's image: readable, deletable only by moving it aside.
-    dlx::TScopedHandle running(CreateFileW(dlx::W(folder + u"Uninstall.exe"), GENERIC_READ,
-                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                                           nullptr));
-    ASSERT_TRUE(running.Valid());
-    RemoveUninstallerCopy(folder + u"Uninstall.exe");
+    dlx::TScopedHandle file(CreateFileW(dlx::W(program), GENERIC_READ | GENERIC_EXECUTE,
+                                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                        nullptr));
+    ASSERT_TRUE(file.Valid());
+    dlx::TScopedHandle image(
+        CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr));
+    ASSERT_TRUE(image.Valid());
+    void* view = MapViewOfFile(image.Get(), FILE_MAP_READ, 0, 0, 0);
+    ASSERT_NE(view, nullptr);
+    RemoveUninstallerCopy(program);
+    UnmapViewOfFile(view);
   }
   EXPECT_FALSE(dlx::FileExists(folder + u"Uninstall.dat"));
-  EXPECT_FALSE(dlx::FileExists(folder + u"Uninstall.exe"));
+  EXPECT_FALSE(dlx::FileExists(program));
   EXPECT_FALSE(dlx::DirectoryExists(folder));
 }
 
@@ -334,18 +340,30 @@ TEST_F(EntryTest, TheUninstallerInItsFolderRelaunchesAPrivateCopyFromTheTemporar
   entrytest::WriteFile(fake_.module, "program bytes");
   entrytest::WriteFile(install_.Path() + u"Uninstall.dat", "package bytes");
   Product().actions = {&CreateAction<TRecordingAction>};
+  fake_.copyExitCode = InstallerExitCancelled;
+  // The copy's files while it runs; once it has ended, the bootstrap removes them.
+  std::string program, package;
+  TEntryEnvironment environment = Environment();
+  auto start = environment.StartProgram;
+  environment.StartProgram = [&](const String& file, const String& parameters, const String& directory) {
+    program = entrytest::ReadFile(directory + u"Uninstall.exe");
+    package = entrytest::ReadFile(directory + u"Uninstall.dat");
+    return start(file, parameters, directory);
+  };
 
-  EXPECT_EQ(Run(u"/AUTO /SILENT"), InstallerExitSuccess);
+  EXPECT_EQ(RunInstallerEntry(u"/AUTO /SILENT", environment), InstallerExitCancelled)
+      << "the copy's exit code is the uninstaller's";
   EXPECT_TRUE(Trace().empty()) << "the bootstrap runs no action";
   ASSERT_EQ(fake_.started.size(), 1u);
-  const auto folders = entrytest::SubFolders(temp_.Path(), u"ZUVA-");
-  ASSERT_EQ(folders.size(), 1u);
-  const String copyFolder = temp_.Path() + folders[0] + u"\\";
+  const String copyFolder = fake_.started[0].directory;
+  EXPECT_TRUE(
+      dlx::SameText(dlx::ExtractFilePath(dlx::ExcludeTrailingPathDelimiter(copyFolder)), temp_.Path()));
+  EXPECT_EQ(dlx::ExtractFileName(dlx::ExcludeTrailingPathDelimiter(copyFolder)).substr(0, 5), u"ZUVA-");
   EXPECT_EQ(fake_.started[0].file, copyFolder + u"Uninstall.exe");
   EXPECT_EQ(fake_.started[0].parameters, u"/PATH=\"" + install_.Path() + u"\" /AUTO /SILENT");
-  EXPECT_EQ(fake_.started[0].directory, copyFolder);
-  EXPECT_EQ(entrytest::ReadFile(copyFolder + u"Uninstall.exe"), "program bytes");
-  EXPECT_EQ(entrytest::ReadFile(copyFolder + u"Uninstall.dat"), "package bytes");
+  EXPECT_EQ(program, "program bytes");
+  EXPECT_EQ(package, "package bytes");
+  EXPECT_TRUE(entrytest::SubFolders(temp_.Path(), u"ZUVA-").empty()) << "the copy's folder stays behind";
 }
 
 TEST_F(EntryTest, TheUninstallerCopyWithoutAUsablePathDoesNotRelaunchAgain) {

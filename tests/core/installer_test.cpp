@@ -2,8 +2,15 @@
 
 #include <thread>
 
+// clang-format off
+#include <windows.h>
+#include <shlobj.h>
+// clang-format on
+
 #include "core/errors.h"
+#include "core/paths.h"
 #include "core/resources.h"
+#include "lib/file_system.h"
 #include "lib/win/system.h"
 #include "lib/win/thread.h"
 #include "tests/core/installer_fixture.h"
@@ -250,4 +257,58 @@ TEST_F(EngineTest, ConstructionWithoutAProductInformationClassFails) {
   } catch (const EInstallerGeneralError& e) {
     EXPECT_EQ(e.Message(), u"ProductInfoClass is nil");
   }
+}
+
+TEST_F(OptionsTest, EveryDestinationBecomesOneCanonicalFolder) {
+  auto installer = Create(u"/AUTO=D:\\Apps");
+  const String current = CanonicalPath(dlx::GetCurrentDir());
+  const struct {
+    String given;
+    String dest;
+  } cases[] = {
+      {u"D:/Slash/Demo", u"D:\\Slash\\Demo\\"},
+      {u"D:\\Apps\\.\\Sub\\..\\ZUVA\\\\", u"D:\\Apps\\ZUVA\\"},
+      {u"\\\\?\\D:\\Long\\Form", u"D:\\Long\\Form\\"},
+      {u"D:\\a<b>|c\\d", u"D:\\abc\\d\\"},
+      {u"D:\\new\r\ndemo", u"D:\\newdemo\\"},
+      {u"RelDemo", current + u"\\RelDemo\\"},
+      {u"\\\\server\\share\\ZUVA", u"\\\\server\\share\\ZUVA\\"},
+  };
+  for (const auto& c : cases) {
+    installer->SetDestPath(c.given);
+    EXPECT_EQ(installer->DestPath(), c.dest) << dlx::ToUtf8(c.given);
+    // A script path below $DEST expands into exactly that folder.
+    EXPECT_EQ(installer->Resources().ExpandPath(u"$DEST\\a.txt"), c.dest + u"a.txt") << dlx::ToUtf8(c.given);
+  }
+}
+
+TEST_F(OptionsTest, DriveRootsAndFoldersOfTheSystemOrOfUsersAreRefused) {
+  auto installer = Create(u"/AUTO=D:\\Apps");
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  const String refused[] = {
+      u"C:\\",
+      u"C:/",
+      u"d:",
+      u"\\\\server\\share",
+      dlx::FromW(windows),
+      installer->Resources().ProgramFilesPath(),
+      installer->Resources().ProgramFilesAltPath(),
+      GetSpecialFolder(CSIDL_PROFILE),
+      GetSpecialFolder(CSIDL_DESKTOPDIRECTORY),
+      GetSpecialFolder(CSIDL_PERSONAL) + u".",
+      installer->Resources().ProgramFilesPath() + u"ZUVA\\..",
+  };
+  for (const String& folder : refused) {
+    try {
+      installer->SetDestPath(folder);
+      ADD_FAILURE() << "accepted " << dlx::ToUtf8(folder);
+    } catch (const EInstallerInstallError& e) {
+      EXPECT_EQ(e.Message().rfind(u"Setup cannot install into \"", 0), 0u) << dlx::ToUtf8(e.Message());
+    }
+    EXPECT_EQ(installer->DestPath(), u"D:\\Apps\\") << "unchanged after " << dlx::ToUtf8(folder);
+  }
+  installer->SetDestPath(GetSpecialFolder(CSIDL_PERSONAL) + u"ZUVA");
+  EXPECT_EQ(installer->DestPath(), GetSpecialFolder(CSIDL_PERSONAL) + u"ZUVA\\")
+      << "a folder inside one is fine";
 }

@@ -187,3 +187,59 @@ TEST_F(EngineTest, WithoutAProductNameEveryExpansionFails) {
   EXPECT_EQ(resources.GetLicenseStream(), nullptr) << "no license entries at all";
   EXPECT_THROW(Create(u"", nameless), EInstallerGeneralError) << "the default folder needs the name";
 }
+
+TEST_F(EngineTest, PathsExpandInOnePassWithoutLineBreaks) {
+  auto installer = Create(u"/AUTO=C:\\newdemo");
+  TInstallerResources& resources = installer->Resources();
+  const String temp = resources.ExpandVariables(u"$TEMP");
+  const struct {
+    String text;
+    String path;
+  } paths[] = {
+      {u"$DEST\\news.txt", u"C:\\newdemo\\news.txt"},
+      {u"$DEST\\new\\name.txt", u"C:\\newdemo\\new\\name.txt"},
+      {u"C:\\newdemo\\Uninstall.dat", u"C:\\newdemo\\Uninstall.dat"},
+      {u"$DEST\\line\r\nbreak\t.txt", u"C:\\newdemo\\linebreak.txt"},
+      {u"$TEMP\\x", temp + u"x"},
+  };
+  for (const auto& c : paths) EXPECT_EQ(resources.ExpandPath(c.text), c.path) << dlx::ToUtf8(c.text);
+
+  // A folder whose name looks like a variable stays that folder.
+  installer->SetDestPath(u"C:\\$TEMP\\ZUVA");
+  EXPECT_EQ(resources.ExpandPath(u"$DEST\\a.txt"), u"C:\\$TEMP\\ZUVA\\a.txt");
+  EXPECT_EQ(resources.ExpandVariables(u"$DEST"), u"C:\\$TEMP\\ZUVA\\");
+}
+
+TEST_F(EngineTest, LanguageTextsExpandLineBreaksButNotWhatAVariableInserted) {
+  auto installer = Create(u"/AUTO=C:\\$TEMP\\newdemo");
+  TInstallerResources& resources = installer->Resources();
+  const struct {
+    String text;
+    String shown;
+  } texts[] = {
+      {u"one\\ntwo", u"one\r\ntwo"},
+      {u"Into $DEST", u"Into C:\\$TEMP\\newdemo\\"},
+      {u"$DEST\\nnext", u"C:\\$TEMP\\newdemo\\\r\nnext"},
+      {u"$NAME\\\\n", u"ZUVA Test\\\r\n"},
+      {u"$NAMES", u"ZUVA TestS"},
+      {u"$nothing $", u"$nothing $"},
+  };
+  for (const auto& c : texts) {
+    resources.LangFile().WriteString(u"T", u"k", c.text);
+    EXPECT_EQ(resources.GetString(u"T", u"k"), c.shown) << dlx::ToUtf8(c.text);
+  }
+}
+
+TEST_F(EngineTest, TheUninstallersPackageSuppliesOnlyTheUninstallLog) {
+  auto installer = Create(u"/AUTO", {},
+                          {{u"Uninstall.ini", "[Uninstall]\r\nCount=0\r\n"},
+                           {u"Install.xml", "<planted/>"},
+                           {u"English.lng", "[Common]\r\nE4=planted\r\n"}});
+  ASSERT_EQ(installer->Mode(), imUninstall);
+  auto script = installer->Resources().GetFile(u"Install.xml");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(script->Memory()), script->Size()), DefaultScript());
+  installer->Resources().InitializeLanguages(1033);
+  EXPECT_NE(installer->Resources().GetString(u"Common", u"E4"), u"planted");
+  auto log = installer->Resources().GetFile(u"uninstall.INI");
+  EXPECT_EQ(log->Size(), 22);
+}

@@ -134,12 +134,12 @@ TEST_F(UninstallInfoTest, EntriesInsideTheDestinationAreStoredRelativeIgnoringCa
   installer_->SetDestPath(u"D:\\Apps\\ZUVA");
   dlx::TDLXIniFile log;
   AddUninstallLogEntry(log, u"d:\\apps\\zuva\\Plugins\\a.dll");
-  AddUninstallLogEntry(log, u"D:\\Apps\\ZUVA2\\b.dll");  // a sibling sharing the prefix's letters
-  AddUninstallLogEntry(log, u"$DEST\\Skins\\c.zskin");   // expanded like a script path
+  AddUninstallLogEntry(log, u"D:\\Apps\\ZUVA2\\b.dll");          // a sibling sharing the prefix's letters
+  AddUninstallLogEntry(log, u"D:\\Apps\\ZUVA\\$TEMP\\new.txt");  // a full path is never expanded again
   EXPECT_EQ(log.ReadInteger(kUninstallSection, u"Count", -1), 3);
   EXPECT_EQ(log.ReadString(kUninstallSection, u"0", u""), u"Plugins\\a.dll");
   EXPECT_EQ(log.ReadString(kUninstallSection, u"1", u""), u"D:\\Apps\\ZUVA2\\b.dll");
-  EXPECT_EQ(log.ReadString(kUninstallSection, u"2", u""), u"Skins\\c.zskin");
+  EXPECT_EQ(log.ReadString(kUninstallSection, u"2", u""), u"$TEMP\\new.txt");
 }
 
 }  // namespace

@@ -138,6 +138,7 @@ expect "the registry entry is gone" bash -c '! timeout 120 "$1" reg query "$2" >
 copy_folder=$(grep -oE 'Setup starts: "[^"]*\\ZUVA-[0-9A-F]{32}\\' <<<"$log" | head -n 1 | sed 's/^Setup starts: "//')
 expect "the copy ran from a private folder ($copy_folder)" test -n "$copy_folder"
 expect "the copy's private folder is gone" test -z "$(find "$drive/users" -type d -name 'ZUVA-*' 2>/dev/null)"
+expect "the ended copy was deleted, not left for a restart" grep -q "Deleted the uninstaller's copy" <<<"$log"
 
 # ---- a portable copy whose uninstall data name files outside it
 run "$setup" "/AUTO=$winroot\\Portable" /SILENT /PORTABLE "/LOG=$winroot\\portable.log"

@@ -127,8 +127,8 @@ expect "the copy runs the silent removal" grep -q 'Mode: silent uninstall' <<<"$
 expect "both processes end with exit code 0" test "$(grep -c 'Setup ends with exit code 0' <<<"$log")" -eq 2
 temp_after=$(find "$drive/users" -type d -name 'ZUVA-*' 2>/dev/null | sort)
 expect "the copy's private folder is gone when the removal ends" test "$temp_before" = "$temp_after"
-expect "the running copy was moved aside and its folder removed" \
-  bash -c 'grep -q "Moved the uninstaller.s copy" <<<"$1" && grep -q "Removed the uninstaller.s folder" <<<"$1"' _ "$log"
+expect "the bootstrap deleted the ended copy and its folder" \
+  bash -c 'grep -q "Deleted the uninstaller.s copy" <<<"$1" && grep -q "Removed the uninstaller.s folder" <<<"$1"' _ "$log"
 
 # ---- a ".local" redirection beside the program: refused
 mkdir -p "$root/dotlocal/ZUVASetup.exe.local"

@@ -83,6 +83,7 @@ TEST(PathStrings, ValidatedNamesLoseInvalidCharactersAndEdges) {
   EXPECT_EQ(ValidateFileName(u"a<b>c|d*e/f\\g"), u"abcdefg");
   EXPECT_EQ(ValidateFileName(u"  ...  "), u".");
   EXPECT_EQ(ValidateFileName(u"name. . "), u"name");
+  EXPECT_EQ(ValidateFileName(u"\r\nnews\t.txt\x1f"), u"news.txt") << "control characters are dropped";
   EXPECT_EQ(ValidateFileName(String(300, u'a')).size(), 255u);
   // Cutting to 255 must not leave a trailing dot behind.
   const String cut = ValidateFileName(String(254, u'a') + u". b");
@@ -90,6 +91,8 @@ TEST(PathStrings, ValidatedNamesLoseInvalidCharactersAndEdges) {
 
   EXPECT_EQ(ValidateFilePath(u"C:\\a:b\\\\c?\\"), u"C:\\ab\\c\\");
   EXPECT_EQ(ValidateFilePath(u"C:\\x\\y"), u"C:\\x\\y");
+  EXPECT_EQ(ValidateFilePath(u"C:\\\r\n\\ewdemo\\a"), u"C:\\ewdemo\\a")
+      << "a part of control characters only goes";
   EXPECT_EQ(ValidateFilePath(u"C:"), u"C:");
   EXPECT_EQ(ValidateFilePath(u"\\\\srv\\share\\a*"), u"\\\\srv\\share\\a");
   EXPECT_EQ(ValidateFilePath(u"\\\\?\\C:\\x<\\"), u"\\\\?\\C:\\x\\");

@@ -391,3 +391,18 @@ TEST_F(IniFileOnDisk, AutoSaveWritesChangesOnRelease) {
   TDLXIniFile reread(name);
   EXPECT_EQ(reread.ReadInteger(u"S", u"k", 0), 4);
 }
+
+TEST(IniFile, AValueWithALineBreakIsRefusedInsteadOfWrittenAsTwoLines) {
+  for (const char16_t* value : {u"C:\\\r\newdemo\\", u"a\nb", u"a\rb"}) {
+    TDLXIniFile ini;
+    ini.WriteString(u"Uninstall", u"0", value);
+    TDLXMemoryStream stream;
+    try {
+      ini.SaveToStream(stream);
+      ADD_FAILURE() << "written: " << ToUtf8(value);
+    } catch (const EDLXException& e) {
+      EXPECT_NE(e.Message().find(u"\"0\" of section [Uninstall]"), String::npos) << ToUtf8(e.Message());
+    }
+    EXPECT_EQ(stream.Size(), 0) << "nothing written";
+  }
+}

@@ -41,33 +41,6 @@ std::string FolderSecurity(const String& folder) {
   return sddl;
 }
 
-TEST(AddonsFolder, OnlySystemAndAdministratorsHaveAccessAndNothingIsInherited) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(dlx::W(AdminOnlyFolderSecurityText()),
-                                                                   SDDL_REVISION_1, &descriptor, nullptr));
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
-  EXPECT_TRUE(control & SE_DACL_PROTECTED);
-  BOOL present = FALSE, defaulted = FALSE;
-  PACL dacl = nullptr;
-  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
-  ASSERT_TRUE(present && dacl);
-  std::vector<std::string> trustees;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    void* ace = nullptr;
-    ASSERT_TRUE(GetAce(dacl, i, &ace));
-    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-    ASSERT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-    wchar_t* sid = nullptr;
-    ASSERT_TRUE(ConvertSidToStringSidW(&allowed->SidStart, &sid));
-    trustees.push_back(dlx::ToUtf8(dlx::FromW(sid)));
-    LocalFree(sid);
-  }
-  LocalFree(descriptor);
-  EXPECT_EQ(trustees, (std::vector<std::string>{"S-1-5-18", "S-1-5-32-544"}));
-}
-
 class AddonsTest : public ProductTest {
  protected:
   void MakeWith(const std::string& list, int viewer, int extensions, int shortcuts) {
