@@ -12,7 +12,8 @@
 #include "lib/platform/fs.h"
 #include "lib/win/handles.h"
 
-// clang-format off: the Win32 file functions need the declarations of zip.h first.
+// The Win32 file functions need the declarations of zip.h first.
+// clang-format off
 extern "C" {
 #include "zip.h"
 #include "unzip.h"
@@ -36,7 +37,13 @@ String LongPath(const String& path) {
 }
 
 dlx::EDLXOSError OSError(DWORD code, const String& what) {
-  return dlx::EDLXOSError(code, what + u" (" + dlx::IntToStr(code) + u"): " + dlx::platform::ErrorMessage(code));
+  return dlx::EDLXOSError(code,
+                          what + u" (" + dlx::IntToStr(code) + u"): " + dlx::platform::ErrorMessage(code));
+}
+
+// For the backup's own message, which adds the system's text itself.
+dlx::EDLXOSError AddError(DWORD code, const String& what) {
+  return dlx::EDLXOSError(code, what + u" (" + dlx::IntToStr(code) + u")");
 }
 
 void PutLE(uint8_t* out, uint64_t value, int bytes) {
@@ -79,7 +86,8 @@ bool ReadNtfsExtra(const uint8_t* extra, size_t size, FILETIME& write, FILETIME&
     const uint16_t id = static_cast<uint16_t>(GetLE(extra + i, 2));
     const size_t length = static_cast<size_t>(GetLE(extra + i + 2, 2));
     if (i + 4 + length > size) return false;
-    if (id == kNtfsExtraId && length >= 32 && GetLE(extra + i + 8, 2) == 1 && GetLE(extra + i + 10, 2) >= 24) {
+    if (id == kNtfsExtraId && length >= 32 && GetLE(extra + i + 8, 2) == 1 &&
+        GetLE(extra + i + 10, 2) >= 24) {
       write = ToFileTime(GetLE(extra + i + 12, 8));
       creation = ToFileTime(GetLE(extra + i + 28, 8));
       return true;
@@ -101,6 +109,22 @@ FILETIME FromDosTime(uLong dos) {
   if (DosDateTimeToFileTime(static_cast<WORD>(dos >> 16), static_cast<WORD>(dos & 0xFFFF), &local))
     LocalFileTimeToFileTime(&local, &utc);
   return utc;
+}
+
+// The file holds exactly the data of the size and CRC-32 (then it needs no restoring, even when
+// another program keeps it open).
+bool FileHasContent(const String& path, uint64_t size, uint32_t crc, uint8_t* buffer) {
+  dlx::TScopedHandle file(CreateFileW(dlx::W(path), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  LARGE_INTEGER actual{};
+  if (!file || !GetFileSizeEx(file.Get(), &actual) || static_cast<uint64_t>(actual.QuadPart) != size)
+    return false;
+  uLong sum = crc32(0, nullptr, 0);
+  DWORD read = 0;
+  while (ReadFile(file.Get(), buffer, static_cast<DWORD>(kBufferSize), &read, nullptr) && read > 0)
+    sum = crc32(sum, buffer, read);
+  return sum == crc;
 }
 
 String EntryNameText(const char* name, bool utf8) {
@@ -136,7 +160,8 @@ struct TEntryInfo {
 bool CurrentEntry(unzFile file, TEntryInfo& entry) {
   char name[4096];
   uint8_t extra[1024];
-  if (unzGetCurrentFileInfo64(file, &entry.Info, name, sizeof name, extra, sizeof extra, nullptr, 0) != UNZ_OK)
+  if (unzGetCurrentFileInfo64(file, &entry.Info, name, sizeof name, extra, sizeof extra, nullptr, 0) !=
+      UNZ_OK)
     return false;
   entry.Name = name;
   entry.Extra.assign(extra, extra + std::min<size_t>(entry.Info.size_file_extra, sizeof extra));
@@ -179,9 +204,10 @@ TBackupEntryRecord TBackupArchiveWriter::Add(const String& sourcePath, const Str
   const String path = LongPath(sourcePath);
   dlx::TScopedHandle source(CreateFileW(dlx::W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!source) throw OSError(GetLastError(), u"Cannot open the file");
+  if (!source) throw AddError(GetLastError(), u"Cannot open the file");
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(source.Get(), &info)) throw OSError(GetLastError(), u"Cannot read the file's times");
+  if (!GetFileInformationByHandle(source.Get(), &info))
+    throw AddError(GetLastError(), u"Cannot read the file's times");
 
   zip_fileinfo zipInfo{};
   zipInfo.dosDate = DosTime(info.ftLastWriteTime);
@@ -190,10 +216,10 @@ TBackupEntryRecord TBackupArchiveWriter::Add(const String& sourcePath, const Str
   MakeNtfsExtra(extra, info.ftLastWriteTime, info.ftLastAccessTime, info.ftCreationTime);
   const std::string name = ZipEntryName(entryName);
   auto* zip = static_cast<zipFile>(zip_);
-  if (zipOpenNewFileInZip4_64(zip, name.c_str(), &zipInfo, extra, kNtfsExtraSize, extra, kNtfsExtraSize, nullptr,
-                              Z_DEFLATED, kBackupCompressionLevel, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
-                              kVersionMadeByDos, kUtf8NameFlag, 0) != ZIP_OK)
-    throw OSError(GetLastError(), u"Cannot add the entry \"" + entryName + u"\"");
+  if (zipOpenNewFileInZip4_64(zip, name.c_str(), &zipInfo, extra, kNtfsExtraSize, extra, kNtfsExtraSize,
+                              nullptr, Z_DEFLATED, kBackupCompressionLevel, 0, -MAX_WBITS, 8,
+                              Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeByDos, kUtf8NameFlag, 0) != ZIP_OK)
+    throw AddError(GetLastError(), u"Cannot add the entry \"" + entryName + u"\"");
 
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
   uLong crc = crc32(0, nullptr, 0);
@@ -202,7 +228,7 @@ TBackupEntryRecord TBackupArchiveWriter::Add(const String& sourcePath, const Str
     if (!ReadFile(source.Get(), buffer.get(), static_cast<DWORD>(kBufferSize), &read, nullptr)) {
       const DWORD code = GetLastError();
       zipCloseFileInZip(zip);
-      throw OSError(code, u"Cannot read the file");
+      throw AddError(code, u"Cannot read the file");
     }
     if (read == 0) break;
     crc = crc32(crc, buffer.get(), read);
@@ -210,10 +236,10 @@ TBackupEntryRecord TBackupArchiveWriter::Add(const String& sourcePath, const Str
     if (zipWriteInFileInZip(zip, buffer.get(), read) != ZIP_OK) {
       const DWORD code = GetLastError();
       zipCloseFileInZip(zip);
-      throw OSError(code, u"Cannot write to the archive");
+      throw AddError(code, u"Cannot write to the archive");
     }
   }
-  if (zipCloseFileInZip(zip) != ZIP_OK) throw OSError(GetLastError(), u"Cannot write to the archive");
+  if (zipCloseFileInZip(zip) != ZIP_OK) throw AddError(GetLastError(), u"Cannot write to the archive");
   record.Crc = static_cast<uint32_t>(crc);
   return record;
 }
@@ -233,7 +259,8 @@ void VerifyBackupArchive(const String& fileName, const std::vector<TBackupEntryR
   int result = unzGoToFirstFile(archive.Get());
   for (const TBackupEntryRecord& record : records) {
     TEntryInfo entry;
-    if (result != UNZ_OK || !CurrentEntry(archive.Get(), entry)) fail(u"the entry of \"" + record.SourcePath + u"\" is missing");
+    if (result != UNZ_OK || !CurrentEntry(archive.Get(), entry))
+      fail(u"the entry of \"" + record.SourcePath + u"\" is missing");
     const String where = u"\"" + record.SourcePath + u"\"";
     if (entry.Name != ZipEntryName(record.EntryName) || !(entry.Info.flag & kUtf8NameFlag))
       fail(u"the entry of " + where + u" has the name \"" + dlx::FromUtf8(entry.Name) + u"\"");
@@ -266,7 +293,8 @@ int RestoreBackupArchive(const String& fileName, const std::function<String(cons
   }
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
   int restored = 0;
-  for (int result = unzGoToFirstFile(archive.Get()); result == UNZ_OK; result = unzGoToNextFile(archive.Get())) {
+  for (int result = unzGoToFirstFile(archive.Get()); result == UNZ_OK;
+       result = unzGoToNextFile(archive.Get())) {
     TEntryInfo entry;
     if (!CurrentEntry(archive.Get(), entry)) {
       failures.Add(u"Cannot read an entry of \"" + fileName + u"\"");
@@ -277,6 +305,11 @@ int RestoreBackupArchive(const String& fileName, const std::function<String(cons
     if (path.empty()) continue;
     dlx::ForceDirectories(dlx::ExtractFilePath(path));
     const String longPath = LongPath(path);
+    if (FileHasContent(longPath, entry.Info.uncompressed_size, static_cast<uint32_t>(entry.Info.crc),
+                       buffer.get())) {
+      ++restored;
+      continue;
+    }
     // Attributes such as read-only are put back after the data.
     SetFileAttributesW(dlx::W(longPath), FILE_ATTRIBUTE_NORMAL);
     bool ok = false;
@@ -286,7 +319,8 @@ int RestoreBackupArchive(const String& fileName, const std::function<String(cons
       if (file && unzOpenCurrentFile(archive.Get()) == UNZ_OK) {
         ok = true;
         int read;
-        while ((read = unzReadCurrentFile(archive.Get(), buffer.get(), static_cast<unsigned>(kBufferSize))) > 0) {
+        while ((read = unzReadCurrentFile(archive.Get(), buffer.get(), static_cast<unsigned>(kBufferSize))) >
+               0) {
           DWORD written = 0;
           if (!WriteFile(file.Get(), buffer.get(), static_cast<DWORD>(read), &written, nullptr) ||
               written != static_cast<DWORD>(read))
@@ -302,7 +336,8 @@ int RestoreBackupArchive(const String& fileName, const std::function<String(cons
       failures.Add(u"Cannot restore \"" + path + u"\" (" + dlx::IntToStr(GetLastError()) + u")");
       continue;
     }
-    if (entry.Info.external_fa & 0xFFFF) SetFileAttributesW(dlx::W(longPath), entry.Info.external_fa & 0xFFFF);
+    if (entry.Info.external_fa & 0xFFFF)
+      SetFileAttributesW(dlx::W(longPath), entry.Info.external_fa & 0xFFFF);
     ++restored;
   }
   return restored;

@@ -57,5 +57,6 @@ void VerifyBackupArchive(const dlx::String& fileName, const std::vector<TBackupE
 // "/" or "\" alike; an empty path skips the entry), creating folders, replacing files (read-only
 // ones too), and restoring the entry's times and attributes. Failures are appended to failures
 // (one line each) and the rest goes on. Returns the number of files restored.
-int RestoreBackupArchive(const dlx::String& fileName, const std::function<dlx::String(const dlx::String&)>& target,
+int RestoreBackupArchive(const dlx::String& fileName,
+                         const std::function<dlx::String(const dlx::String&)>& target,
                          dlx::TDLXStringList& failures);

@@ -10,6 +10,7 @@
 #include "core/installer.h"
 #include "core/product_info.h"
 #include "core/resources.h"
+#include "core/safe_delete.h"
 #include "core/script/file_list.h"
 #include "core/script/install_script.h"
 #include "lib/file_enum.h"
@@ -35,8 +36,8 @@ String BackupTimeStamp() {
   SYSTEMTIME now;
   GetLocalTime(&now);
   wchar_t text[32];
-  swprintf(text, 32, L"%04u.%02u.%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-           now.wSecond);
+  swprintf(text, 32, L"%04u.%02u.%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+           now.wMinute, now.wSecond);
   return dlx::FromW(text);
 }
 
@@ -72,11 +73,16 @@ void TInstallerActionPrepare::Execute() {
   // Before anything changes: what is there now, so that a failed run can bring it back.
   RunJournal().Reset();
   rollback_ = std::make_shared<TPrepareRollback>(dest);
-  for (int i = 0; i < profiles_.Count(); ++i) rollback_->AddDataFolder(profiles_.Items(i).DataPath);
-  rollback_->CaptureRegistry({ProductInfo().GetName(), zuva_names::kUninstallKey, zuva_names::kUninstallKeyOld});
+  for (int i = 0; i < profiles_.Count(); ++i) {
+    rollback_->AddDataFolder(profiles_.Items(i).OldDataPath);
+    rollback_->AddDataFolder(profiles_.Items(i).DataPath);
+  }
+  rollback_->CaptureRegistry(
+      {ProductInfo().GetName(), zuva_names::kUninstallKey, zuva_names::kUninstallKeyOld});
   rollback_->CaptureFiles();
   auto rollback = rollback_;
-  RunJournal().Record(u"installation into " + dest, [rollback](dlx::TDLXStringList& report) { rollback->Undo(report); });
+  RunJournal().Record(u"installation into " + dest,
+                      [rollback](dlx::TDLXStringList& report) { rollback->Undo(report); });
 
   Backup(deleteList);
 
@@ -100,7 +106,8 @@ void TInstallerActionPrepare::Execute() {
   if (dlx::FileExists(codec)) deleteList.Add(codec);
 
   const TInstallerScriptGroup& components = Script().Components();
-  for (int i = 0; i < components.Count(); ++i) deleteList.Add(Resources().ExpandPath(components.Items(i)->Name));
+  for (int i = 0; i < components.Count(); ++i)
+    deleteList.Add(Resources().ExpandPath(components.Items(i)->Name));
   deleteList.RemoveDuplicates();
 
   ReportStatus(GetCommonText(u"A5"));
@@ -134,31 +141,35 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
   for (int i = 0; i < files.Count(); ++i) deleteList.Add(files.Items(i)->FileName);
   for (const char16_t* name : zuva_names::kNotBackedUpFiles) files.RemoveByFileName(name);
 
+  // The run's own log is neither archived nor deleted: the run is still writing it.
+  std::vector<const TInstallerFileListItem*> items;
+  for (int i = 0; i < files.Count(); ++i)
+    if (!IsRunLog(files.Items(i)->FileName)) items.push_back(files.Items(i));
+
   ReportStatus(GetCommonText(u"A1"));
-  if (files.Count() == 0) return;
+  if (items.empty()) return;
   int64_t total = 0;
-  for (int i = 0; i < files.Count(); ++i) total += std::max<int64_t>(0, dlx::FileSize(files.Items(i)->FileName));
+  for (const TInstallerFileListItem* item : items)
+    total += std::max<int64_t>(0, dlx::FileSize(item->FileName));
   if (total >= kBackupLimit) throw EInstallerBackupError(u"Too many files for backup");
 
   ForceTargetFolder(backupFolder);
-  const String archiveName = backupFolder + u"z Before install " + ProductInfo().GetVersion() + u" [" +
-                             BackupTimeStamp() + u"].zip";
-  dlx::Log(u"Backup: " + dlx::IntToStr(files.Count()) + u" files, " + dlx::IntToStr(total) + u" bytes, into " +
-           archiveName);
+  const String archiveName =
+      backupFolder + u"z Before install " + ProductInfo().GetVersion() + u" [" + BackupTimeStamp() + u"].zip";
+  dlx::Log(u"Backup: " + dlx::IntToStr(static_cast<int64_t>(items.size())) + u" files, " +
+           dlx::IntToStr(total) + u" bytes, into " + archiveName);
   std::vector<TBackupEntryRecord> records;
-  records.reserve(static_cast<size_t>(files.Count()));
+  records.reserve(items.size());
   {
     TBackupArchiveWriter archive(archiveName);
-    for (int i = 0; i < files.Count(); ++i) {
-      const TInstallerFileListItem& item = *files.Items(i);
-      // The run's own log is neither archived nor deleted: the run is still writing it.
-      if (IsRunLog(item.FileName)) continue;
+    for (const TInstallerFileListItem* item : items) {
       try {
-        records.push_back(archive.Add(item.FileName, item.TargetName));
+        records.push_back(archive.Add(item->FileName, item->TargetName));
       } catch (const dlx::EDLXOSError& e) {
-        throw EInstallerBackupError(FormatText(u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
-                                               {item.FileName, dlx::IntToStr(dlx::FileSize(item.FileName)),
-                                                e.Message(), dlx::platform::ErrorMessage(e.Code())}));
+        throw EInstallerBackupError(
+            FormatText(u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
+                       {item->FileName, dlx::IntToStr(dlx::FileSize(item->FileName)), e.Message(),
+                        dlx::platform::ErrorMessage(e.Code())}));
       }
       ReportPosition();
     }
@@ -174,11 +185,12 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
   for (int i = 0; i < deleteList.Count(); ++i) {
     const String& path = deleteList.Strings(i);
     if (IsRunLog(path)) continue;
-    if (!rollback_->MayDelete(path)) {
+    const String root = rollback_->RootOf(path);
+    if (root.empty()) {
       dlx::Log(u"Not deleted, outside the folders of the installation: " + path);
       continue;
     }
-    DeleteFileOrSchedule(path);
+    SafeDelete(path, root);
   }
   // The folders that directly held a listed file, deepest first, when they are empty now.
   dlx::TDLXStringList folders;
@@ -186,7 +198,7 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
   folders.RemoveDuplicates();
   folders.Sort();
   for (int i = folders.Count() - 1; i >= 0; --i)
-    if (rollback_->MayDelete(folders.Strings(i)) && dlx::RemoveDirectory(folders.Strings(i)))
+    if (rollback_->MayRemoveFolder(folders.Strings(i)) && dlx::RemoveDirectory(folders.Strings(i)))
       dlx::Log(u"Removed empty folder \"" + folders.Strings(i) + u"\"");
 }
 

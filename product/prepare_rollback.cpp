@@ -6,6 +6,8 @@
 #include <unordered_map>
 
 #include "core/app_repository.h"
+#include "core/paths.h"
+#include "core/safe_delete.h"
 #include "lib/file_enum.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -32,29 +34,32 @@ String EntryKey(dlx::StringView name) {
 }  // namespace
 
 bool IsRunLog(const String& path) {
-  return dlx::TDLXLog::IsOpen() && dlx::SameText(CanonicalPath(path), CanonicalPath(dlx::TDLXLog::FileName()));
+  return dlx::TDLXLog::IsOpen() &&
+         dlx::SameText(CanonicalPath(path), CanonicalPath(dlx::TDLXLog::FileName()));
 }
 
 bool PathInsideFolder(const String& path, const String& folder) {
-  if (folder.empty()) return false;
-  const String full = CanonicalPath(path);
-  const String root = dlx::IncludeTrailingPathDelimiter(CanonicalPath(folder));
-  return full.size() > root.size() && dlx::SameText(dlx::StringView(full).substr(0, root.size()), root);
+  if (path.empty() || folder.empty()) return false;
+  return IsPathInside(CanonicalPath(path), CanonicalPath(folder), false);
 }
 
 TPrepareRollback::TPrepareRollback(const String& dest)
     : dest_(dest), backupFolder_(dest + zuva_names::kBackupFolder) {}
 
 void TPrepareRollback::AddDataFolder(const String& folder) {
+  for (const String& known : dataFolders_)
+    if (dlx::SameText(known, folder)) return;
   dataFolders_.push_back(folder);
 }
 
 void TPrepareRollback::CaptureRegistry(std::initializer_list<String> names) {
   std::vector<String> seen;
   for (const String& name : names) {
-    if (std::any_of(seen.begin(), seen.end(), [&](const String& s) { return dlx::SameText(s, name); })) continue;
+    if (std::any_of(seen.begin(), seen.end(), [&](const String& s) { return dlx::SameText(s, name); }))
+      continue;
     seen.push_back(name);
-    registry_.push_back(TRegistrySnapshot::Capture(HKEY_LOCAL_MACHINE, TInstallerApplicationRepository::KeyPath(name)));
+    registry_.push_back(
+        TRegistrySnapshot::Capture(HKEY_LOCAL_MACHINE, TInstallerApplicationRepository::KeyPath(name)));
   }
 }
 
@@ -77,7 +82,24 @@ bool TPrepareRollback::MayDelete(const String& path) const {
   if (PathInsideFolder(path, dest_)) return true;
   for (const String& folder : dataFolders_)
     if (PathInsideFolder(path, folder)) return true;
-  return dlx::SameText(CanonicalPath(path), dlx::SystemFolder() + zuva_names::kObsoleteCodecLibrary);
+  return SamePath(CanonicalPath(path),
+                  CanonicalPath(dlx::SystemFolder() + zuva_names::kObsoleteCodecLibrary));
+}
+
+bool TPrepareRollback::MayRemoveFolder(const String& folder) const {
+  const String canonical = CanonicalPath(folder);
+  if (IsProtectedFolder(canonical)) return false;
+  auto same = [&](const String& root) { return SamePath(canonical, CanonicalPath(root)); };
+  if (same(dest_) || MayDelete(folder)) return true;
+  return std::any_of(dataFolders_.begin(), dataFolders_.end(), same);
+}
+
+String TPrepareRollback::RootOf(const String& path) const {
+  if (PathInsideFolder(path, dest_)) return dest_;
+  for (const String& folder : dataFolders_)
+    if (PathInsideFolder(path, folder)) return folder;
+  if (MayDelete(path)) return dlx::SystemFolder();
+  return String();
 }
 
 bool TPrepareRollback::Known(const String& path) const {
@@ -89,24 +111,24 @@ void TPrepareRollback::RemoveCreated(const String& root, dlx::TDLXStringList& re
   std::vector<String> folders;
   int failed = 0;
   dlx::EnumFiles(root, u"", dlx::tmAll, true, [&](const String& path) {
-    if (Known(path) || PathInsideFolder(path, backupFolder_) || dlx::SameText(path, backupFolder_) || IsRunLog(path))
+    if (Known(path) || PathInsideFolder(path, backupFolder_) || dlx::SameText(path, backupFolder_) ||
+        IsRunLog(path))
       return;
     if (dlx::IsPathDelimiter(path.back())) {
       folders.push_back(path);
       return;
     }
-    dlx::SetFileAttributes(path, dlx::faNormal);
-    if (dlx::DeleteFile(path))
-      dlx::Log(u"Rollback: removed \"" + path + u"\"");
-    else
-      ++failed;
+    if (SafeDelete(path, root) != TSafeDeleteResult::sdDeleted) ++failed;
   });
   if (!Known(root)) folders.push_back(root);
   // Deepest first: a folder's path is longer than its parent's.
-  std::sort(folders.begin(), folders.end(), [](const String& a, const String& b) { return a.size() > b.size(); });
+  std::sort(folders.begin(), folders.end(),
+            [](const String& a, const String& b) { return a.size() > b.size(); });
   for (const String& folder : folders)
     if (dlx::RemoveDirectory(folder)) dlx::Log(u"Rollback: removed folder \"" + folder + u"\"");
-  if (failed) report.Add(u"Rollback: " + dlx::IntToStr(failed) + u" file(s) of this run could not be removed from \"" + root + u"\"");
+  if (failed)
+    report.Add(u"Rollback: " + dlx::IntToStr(failed) + u" file(s) of this run could not be removed from \"" +
+               root + u"\"");
 }
 
 void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
@@ -128,7 +150,8 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
       report.Add(u"The previous installation was restored from the backup \"" + archive_ + u"\" (" +
                  dlx::IntToStr(restored) + u" files).");
     } else {
-      report.Add(u"The previous installation could not be fully restored from the backup \"" + archive_ + u"\":");
+      report.Add(u"The previous installation could not be fully restored from the backup \"" + archive_ +
+                 u"\":");
       for (int i = 0; i < failures.Count(); ++i) report.Add(failures.Strings(i));
     }
   } else if (changed_ && !existing_.empty()) {
@@ -140,5 +163,6 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
   int failedKeys = 0;
   for (const TRegistrySnapshot& snapshot : registry_)
     if (!snapshot.Restore()) ++failedKeys;
-  if (failedKeys) report.Add(u"Rollback: " + dlx::IntToStr(failedKeys) + u" uninstall entries could not be put back.");
+  if (failedKeys)
+    report.Add(u"Rollback: " + dlx::IntToStr(failedKeys) + u" uninstall entries could not be put back.");
 }

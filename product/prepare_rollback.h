@@ -9,7 +9,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/paths.h"
 #include "lib/dlx_string.h"
 #include "lib/string_list.h"
 #include "product/backup_archive.h"
@@ -34,6 +33,11 @@ class TPrepareRollback {
   // The path lies inside the installation folder or a data folder (compared by whole components,
   // ignoring case, after "." and ".." are resolved), or is the obsolete codec library.
   bool MayDelete(const dlx::String& path) const;
+  // The folder is one of those folders or lies inside one.
+  bool MayRemoveFolder(const dlx::String& folder) const;
+
+  // The folder a deletion of the path is confined to (one of MayDelete's), or empty.
+  dlx::String RootOf(const dlx::String& path) const;
 
   void Undo(dlx::TDLXStringList& report);
 
@@ -52,7 +56,8 @@ class TPrepareRollback {
   bool deleting_ = false;
 };
 
-// The path lies inside the folder (which ends with "\"), by whole components, ignoring case.
+// The path lies inside the folder, by whole components after "." and ".." are resolved, ignoring
+// case.
 bool PathInsideFolder(const dlx::String& path, const dlx::String& folder);
 // The path is the run's own log file (open and written to while the run goes on).
 bool IsRunLog(const dlx::String& path);

@@ -16,8 +16,8 @@ bool TRegistrySnapshot::Read(HKEY key, TKey& into) {
     value.Type = type;
     value.Data.resize(size);
     nameLength = 16384;
-    result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, value.Data.empty() ? nullptr : value.Data.data(),
-                           &size);
+    result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type,
+                           value.Data.empty() ? nullptr : value.Data.data(), &size);
     if (result != ERROR_SUCCESS) return false;
     value.Data.resize(size);
     into.Values.push_back(std::move(value));

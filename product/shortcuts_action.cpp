@@ -1,5 +1,7 @@
 #include "product/shortcuts_action.h"
 
+#include <windows.h>
+
 #include <cmath>
 #include <string>
 
@@ -48,17 +50,37 @@ bool ReadFileBytes(const String& path, std::string& bytes) {
   return true;
 }
 
-void RestoreFileBytes(const String& path, const std::string& bytes, dlx::TDLXStringList& report) {
+// The shell and indexers read a new link for a moment after it appears; an undo step that meets
+// one of them tries again briefly.
+template <typename Step>
+bool Retried(Step step) {
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (step()) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+bool WriteFileBytes(const String& path, const std::string& bytes) {
   try {
     auto stream = dlx::CreateFileForWriting(path);
-    if (stream) {
-      stream->WriteBuffer(bytes.data(), bytes.size());
-      stream->Flush();
-      return;
-    }
+    if (!stream) return false;
+    stream->WriteBuffer(bytes.data(), bytes.size());
+    stream->Flush();
+    return true;
   } catch (const dlx::EDLXException&) {
+    return false;
   }
-  report.Add(u"The previous shortcut \"" + path + u"\" could not be put back");
+}
+
+void RestoreFileBytes(const String& path, const std::string& bytes, dlx::TDLXStringList& report) {
+  if (!Retried([&] { return WriteFileBytes(path, bytes); }))
+    report.Add(u"The previous shortcut \"" + path + u"\" could not be put back");
+}
+
+void RemoveNewLink(const String& path, dlx::TDLXStringList& report) {
+  if (!Retried([&] { return dlx::DeleteFile(path) || !dlx::FileExists(path); }))
+    report.Add(u"The shortcut \"" + path + u"\" could not be removed");
 }
 
 // Creates the missing folders of the path, each recorded so that undoing the run removes it again
@@ -68,8 +90,10 @@ bool ForceJournaledFolder(const String& folder) {
   const String parent = dlx::ExtractFilePath(dlx::ExcludeTrailingPathDelimiter(folder));
   if (parent.size() < folder.size() && !ForceJournaledFolder(parent)) return false;
   if (!dlx::CreateDirectory(folder)) return false;
-  RunJournal().Record(u"Folder created: \"" + folder + u"\"",
-                      [folder](dlx::TDLXStringList&) { dlx::RemoveDirectory(folder); });
+  RunJournal().Record(u"Folder created: \"" + folder + u"\"", [folder](dlx::TDLXStringList&) {
+    // Only when empty: whatever else was put there since stays, and its folder.
+    Retried([&] { return dlx::RemoveDirectory(folder) || !dlx::DirectoryExists(folder); });
+  });
   return true;
 }
 
@@ -125,7 +149,7 @@ void TInstallerActionShortcuts::CreateShortcut(const TInstallerScriptFile& entry
         [linkPath, previous](dlx::TDLXStringList& report) { RestoreFileBytes(linkPath, previous, report); });
   } else {
     RunJournal().Record(u"Shortcut created: \"" + linkPath + u"\"",
-                        [linkPath](dlx::TDLXStringList&) { dlx::DeleteFile(linkPath); });
+                        [linkPath](dlx::TDLXStringList& report) { RemoveNewLink(linkPath, report); });
   }
   WriteShellLink(linkPath, target);
 }

@@ -11,6 +11,7 @@
 #include "core/file_utils.h"
 #include "core/installer.h"
 #include "core/resources.h"
+#include "core/safe_delete.h"
 #include "lib/file_enum.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -73,7 +74,7 @@ void TSetupHelper::CopyFolder(const String& source, const String& target, bool m
   if (dlx::SameText(source, target)) return;
   CopyTree(dlx::IncludeTrailingPathDelimiter(source), dlx::IncludeTrailingPathDelimiter(target));
   dlx::Log(u"Copied \"" + source + u"\" to \"" + target + u"\"");
-  if (move) DeleteTree(source);
+  if (move) DeleteTree(source, source);
 }
 
 void TSetupHelper::ExcludeFolder(dlx::TDLXStringList& list, const String& folder) {
@@ -81,12 +82,9 @@ void TSetupHelper::ExcludeFolder(dlx::TDLXStringList& list, const String& folder
     if (StartsWithText(list.Strings(i), folder)) list.Delete(i);
 }
 
-void TSetupHelper::DeleteTree(const String& folder) {
+void TSetupHelper::DeleteTree(const String& folder, const String& root) {
   if (!dlx::DirectoryExists(folder)) return;
-  if (dlx::DeleteDirectory(dlx::IncludeTrailingPathDelimiter(folder), true))
-    dlx::Log(u"Deleted folder \"" + folder + u"\"");
-  else
-    dlx::Log(u"Folder not (completely) deleted: \"" + folder + u"\"");
+  SafeDelete(folder, root);
 }
 
 void TInstallerUpdateTaskRemoveShellMenu::Execute(dlx::TDLXStringList*) {
@@ -94,7 +92,7 @@ void TInstallerUpdateTaskRemoveShellMenu::Execute(dlx::TDLXStringList*) {
     const String library = Installer->DestPath() + name;
     if (!dlx::FileExists(library)) continue;
     TInstallerActiveX::UnregisterServer(library);
-    DeleteFileOrSchedule(library);
+    SafeDelete(library, Installer->DestPath());
   }
 }
 
@@ -107,11 +105,10 @@ void TInstallerUpdateTaskRemoveShortcuts::Execute(dlx::TDLXStringList*) {
   const String commonPrograms = GetSpecialFolder(CSIDL_COMMON_PROGRAMS);
   const String commonStartMenu = GetSpecialFolder(CSIDL_COMMON_STARTMENU);
   for (const String& name : names) {
-    DeleteFileOrSchedule(desktop + name + u".lnk");
-    DeleteFileOrSchedule(commonDesktop + name + u".lnk");
-    TSetupHelper::DeleteTree(startMenu + name + u"\\");
-    TSetupHelper::DeleteTree(commonPrograms + name + u"\\");
-    TSetupHelper::DeleteTree(commonStartMenu + name + u"\\");
+    for (const String& folder : {desktop, commonDesktop})
+      if (dlx::FileExists(folder + name + u".lnk")) SafeDelete(folder + name + u".lnk", folder);
+    for (const String& folder : {startMenu, commonPrograms, commonStartMenu})
+      TSetupHelper::DeleteTree(folder + name + u"\\", folder);
   }
 }
 

@@ -63,7 +63,7 @@ class TSetupHelper {
   static void CopyFolder(const dlx::String& source, const dlx::String& target, bool move);
   // Takes every entry that begins with the folder (ignoring case) out of the list.
   static void ExcludeFolder(dlx::TDLXStringList& list, const dlx::String& folder);
-  // Deletes the folder's files and subfolders with plain deletions, stopping at the first failure
-  // in a folder, then removes the folder when it is empty. Never raises.
-  static void DeleteTree(const dlx::String& folder);
+  // Deletes the folder with its files and subfolders, never outside root and never through a
+  // link (what is in use stays, and its folder with it). Never raises.
+  static void DeleteTree(const dlx::String& folder, const dlx::String& root);
 };

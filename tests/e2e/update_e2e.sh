@@ -1,0 +1,277 @@
+#!/usr/bin/env bash
+# End-to-end runs of updates under Wine, each from an installation of an older version that
+# sample-product/make-old-installation.py lays out: 3.90 of the older generation for two users
+# (one of them not logged on, a ".bak" profile beside), 4.50 portable and 5.02; what each update
+# keeps, moves, renames and deletes; the backup archive read back by Python's zipfile; pruning to
+# three archives; the update band; where the setup looks for an installed copy; the 2 GiB limit;
+# and an update that fails after the old files were deleted, which must leave everything as it was.
+set -uo pipefail
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --wine) wine_run=$2 ;;
+    --setup) setup=$2 ;;
+    --product) product=$2 ;;
+    --player) player=$2 ;;
+    --holder) holder=$2 ;;
+    --old) make_old=$2 ;;
+    --work) work=$2 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+
+export WINEPREFIX=${WINEPREFIX:-$work/wineprefix}
+export LANG=en_US.UTF-8
+unset LC_ALL
+failed_status=$((1603 % 256))
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+expect() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
+run() { timeout 300 "$wine_run" "$@" >/dev/null 2>&1; }
+log_text() { tr -d '\r' <"$1" 2>/dev/null; }
+ini_text() {
+  if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = fffe ]; then iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'
+  else sed '1s/^\xEF\xBB\xBF//' "$1" | tr -d '\r'; fi
+}
+# Content, size and modification time (seconds) of every file below a folder, except the backup
+# folder and logs: what "as before the run" means.
+fingerprint() { (cd "$1" 2>/dev/null && find . -type f ! -path './!Backup/*' ! -name '*.log' -printf '%P %s %T@\n' \
+  | awk '{ split($3, t, "."); print $1, $2, t[1] }' | sort && find . -type f ! -path './!Backup/*' ! -name '*.log' \
+  -print0 | sort -z | xargs -0 -r sha1sum); }
+# A key with everything below it; empty when there is none (reg prints its complaint on stdout).
+reg_text() { timeout 120 "$wine_run" reg query "$1" /s 2>/dev/null | tr -d '\r' | grep -v '^reg: '; }
+uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+profile_list='HKLM\Software\Microsoft\Windows NT\CurrentVersion\ProfileList'
+
+rm -rf "$work"
+mkdir -p "$work"
+run cmd /c exit
+drive=$WINEPREFIX/drive_c
+root=$drive/zu
+winroot='C:\zu'
+rm -rf "$root"
+mkdir -p "$root"
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+appdata_of() { echo "$drive/users/$1/AppData/Roaming"; }
+# Wine names the Windows user after the Unix one.
+me=$(whoami)
+# Each scenario starts without data folders of earlier ones.
+clear_data() { rm -rf "$(appdata_of "$me")"/ZUVA* "$(appdata_of alice)"/ZUVA* "$(appdata_of ghost)"/ZUVA*; }
+
+# A second user who is not logged on (the default user's shell folders apply) and a ".bak" copy
+# of a damaged profile that must be ignored.
+mkdir -p "$drive/users/alice/AppData/Roaming" "$drive/users/ghost/AppData/Roaming"
+run reg add "$profile_list\\S-1-5-21-0-0-0-1001" /v ProfileImagePath /t REG_EXPAND_SZ /d 'C:\users\alice' /f
+run reg add "$profile_list\\S-1-5-21-0-0-0-1002.bak" /v ProfileImagePath /t REG_SZ /d 'C:\users\ghost' /f
+
+# The backup archive as Python's zipfile reads it: one line per entry with the UTF-8 flag, the
+# method, the DOS time and the size; "bad" when a CRC fails.
+zip_listing() {
+  python3 - "$1" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    bad = z.testzip()
+    for i in z.infolist():
+        print("%s|utf8=%d|method=%d|time=%04d-%02d-%02d %02d:%02d:%02d|size=%d" %
+              ((i.filename, i.flag_bits >> 11 & 1, i.compress_type) + i.date_time + (i.file_size,)))
+    if bad: print("bad " + bad)
+PY
+}
+only_archive() { ls "$1"/\!Backup/*.zip 2>/dev/null | head -n 1; }
+
+# ---- fresh silent installation: the configuration file, and no backup of nothing
+mkdir -p "$root/fresh/ZUVA"
+run "$setup" "/AUTO=$winroot\\fresh\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\fresh\\ZUVA\\install.log"
+code=$?
+expect "fresh install exits 0 (got $code)" test $code -eq 0
+config=$(ini_text "$root/fresh/ZUVA/ZUVA.ini")
+expect "ZUVA.ini: a machine installation, English, version 5050" \
+  test "$(grep -x -e 'UserMode=1' -e 'DefaultLang=English.lng' -e 'Version=5050' <<<"$config" | wc -l)" -eq 3
+expect "fresh install made no backup folder" test ! -e "$root/fresh/ZUVA/!Backup"
+expect "the run's log in the installation folder is kept" grep -q 'Setup ends with exit code 0' <(log_text "$root/fresh/ZUVA/install.log")
+run reg delete "$uninstall_root\\ZUVA" /f
+
+clear_data
+# ---- update from 3.90 of the older generation, two users
+d3=$root/g3/ZUVA
+python3 "$make_old" 3900 "$d3" --user "$me=$(appdata_of "$me")" --user "alice=$(appdata_of alice)" >"$work/g3.files"
+# Known times, to be found again in the archive.
+find "$d3" "$(appdata_of "$me")/ZUVA3" "$(appdata_of alice)/ZUVA3" -type f -exec touch -d '2024-03-09 17:05:42' {} +
+old_menu=$(cat "$(appdata_of alice)/ZUVA3/ZUVA3_menu.ini")
+run reg add "$uninstall_root\\ZUVA3" /v InstallPath /d 'C:\zu\g3\ZUVA\' /f
+run "$setup" "/AUTO=$winroot\\g3\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\g3.log"
+code=$?
+expect "update from 3.90 exits 0 (got $code)" test $code -eq 0
+log_text "$root/g3.log" | grep -q 'options Auto,Update,Silent' && pass "3.90 is updated in place" || fail "3.90 is updated in place"
+for user in "$me" alice; do
+  new=$(appdata_of "$user")/ZUVA
+  expect "$user: data folder moved from ZUVA3 to ZUVA" test -d "$new" -a ! -e "$(appdata_of "$user")/ZUVA3"
+  for name in ZUVA.zdb ZUVA_menu.ini ZUVA.ini ZUVATagEditor.ini ZUVAConverter.ini zuva_custom_covers.db Playlists/Favourites.zpl; do
+    expect "$user: $name present after the update" test -f "$new/$name"
+  done
+  for name in ZUVA3_skin.layout ZUVA3.ini.bak ZUVA3_menu.ini.bak ZUVA3.zdb.bak zuva_albumart.db zuva_albumart_cache.db ZUVA3.zdb; do
+    expect "$user: $name gone" test ! -e "$new/$name"
+  done
+done
+expect "the renamed menu settings keep their content" test "$(cat "$(appdata_of alice)/ZUVA/ZUVA_menu.ini")" = "$old_menu"
+expect "the ignored .bak profile got no data folder" test ! -e "$(appdata_of ghost)/ZUVA"
+expect "ZUVA3.ini gone from the installation" test ! -e "$d3/ZUVA3.ini"
+config=$(ini_text "$d3/ZUVA.ini")
+expect "ZUVA.ini carries the old integration choices and the new version" \
+  bash -c 'grep -qx CB1=1 <<<"$1" && grep -qx Version=5050 <<<"$1" && ! grep -q Skin= <<<"$1"' _ "$config"
+expect "obsolete plug-ins, the old skin, the cache and the updater are gone" \
+  test -z "$(cd "$d3" && find Plugins -type f 2>/dev/null; ls Skins/Classic.zskin zuva_waveform.cache ZUVAUpdater.exe 2>/dev/null)"
+expect "the new program is installed" cmp -s "$product/ZUVA.exe" "$d3/ZUVA.exe"
+registry=$(reg_text "$uninstall_root")
+expect "the ZUVA3 entry of this folder is removed, ZUVA written" \
+  bash -c '! grep -q "Uninstall\\\\ZUVA3$" <<<"$1" && grep -q "Uninstall\\\\ZUVA$" <<<"$1"' _ "$registry"
+archive=$(only_archive "$d3")
+expect "the archive is named after the version and time" grep -qE 'z Before install 5\.05 \[[0-9]{4}\.[0-9]{2}\.[0-9]{2} [0-9]{2}-[0-9]{2}-[0-9]{2}\]\.zip$' <<<"$archive"
+listing=$(zip_listing "$archive")
+expect "zipfile reads every entry back with its CRC" bash -c '! grep -q "^bad" <<<"$1" && test -n "$1"' _ "$listing"
+expect "every entry: UTF-8 flag, Deflate, the file's time" \
+  test "$(grep -c '|utf8=1|method=8|time=2024-03-09 17:05:42|' <<<"$listing")" -eq "$(wc -l <<<"$listing")"
+expect "entry names use / and the Program\\ and Profiles\\<user>\\ prefixes" \
+  bash -c 'grep -q "^Program/System/zuva_menu32.dll|" <<<"$1" && grep -q "^Profiles/alice/Playlists/Favourites.zpl|" <<<"$1" && grep -q "^Profiles/$2/ZUVA3.zdb|" <<<"$1" && ! grep -q "\\\\" <<<"$1"' _ "$listing" "$me"
+expect "the cache and the updater are not archived" bash -c '! grep -qE "zuva_waveform.cache|ZUVAUpdater.exe" <<<"$1"' _ "$listing"
+expect "the archive holds all other files of the installation and the users" \
+  test "$(wc -l <<<"$listing")" -eq $(($(wc -l <"$work/g3.files") - 2))
+run reg delete "$uninstall_root\\ZUVA" /f
+
+clear_data
+# ---- update from 4.50 portable
+d45=$root/p45/ZUVA
+python3 "$make_old" 4500 "$d45" >/dev/null
+run "$setup" "/AUTO=$winroot\\p45\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\p45.log"
+code=$?
+expect "update from 4.50 portable exits 0 (got $code)" test $code -eq 0
+expect "the update ran as a portable one" grep -q 'options Auto,Portable,Update,Silent' <(log_text "$root/p45.log")
+for name in Profile/ZUVA.ini Profile/zuva_custom_covers.db "Profile/Playlists/Road trip.zpl" \
+  Plugins/zuva_visualizer_user/visualizer.dll Icons/mine.ico Skins/Sunset.zskin System/Encoders/flac.ini; do
+  expect "portable: $name kept" test -f "$d45/$name"
+done
+for name in Profile/zuva_albumart_cache.db Profile/zuva_albumart_user.db Plugins/zuva_scheduler Plugins/zuva_lyrics_old \
+  Plugins/zuva_telemetry; do
+  expect "portable: $name gone" test ! -e "$d45/$name/" -a ! -f "$d45/$name"
+done
+expect "portable: ZUVA.ini says UserMode=0" grep -qx 'UserMode=0' <(ini_text "$d45/ZUVA.ini")
+listing=$(zip_listing "$(only_archive "$d45")")
+expect "portable archive names are relative to the folder" \
+  bash -c 'grep -q "^Profile/Playlists/Road trip.zpl|" <<<"$1" && grep -q "^ZUVA.exe|" <<<"$1" && ! grep -q "^Program/" <<<"$1"' _ "$listing"
+expect "portable: no uninstall entry" test -z "$(reg_text "$uninstall_root\\ZUVA")"
+
+clear_data
+# ---- update from 5.02, with five archives present before
+d50=$root/m50/ZUVA
+python3 "$make_old" 5020 "$d50" --user "$me=$(appdata_of "$me")" >/dev/null
+data_before=$(fingerprint "$(appdata_of "$me")/ZUVA")
+mkdir -p "$d50/!Backup"
+for day in 01 02 03 04 05; do cp "$(only_archive "$d3")" "$d50/!Backup/z Before install 5.00 [2020.01.$day 10-00-00].zip"; done
+run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\m50\ZUVA\' /f
+run "$setup" "/AUTO=$winroot\\m50\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\m50.log"
+code=$?
+expect "update from 5.02 exits 0 (got $code)" test $code -eq 0
+data=$(appdata_of "$me")/ZUVA
+expect "5.02: the data folder stays as it was (the album-art steps are for versions below 5.02)" \
+  test "$(fingerprint "$data")" = "$data_before"
+expect "5.02: zuva_lyrics_old goes (below 5.03), the scheduler was never there" test ! -e "$d50/Plugins/zuva_lyrics_old/zuva_lyrics_old.dll"
+archives=$(cd "$d50/!Backup" && ls)
+expect "three archives are kept: the two newest old ones and the new one" \
+  bash -c 'test "$(wc -l <<<"$1")" -eq 3 && grep -q "2020.01.04" <<<"$1" && grep -q "2020.01.05" <<<"$1" && grep -q "5.05" <<<"$1"' _ "$archives"
+
+clear_data
+# ---- the update band: 3.50 and 5.09 may be updated, 3.49 and 5.10 may not
+for case in 3499:no 3500:yes 5099:yes 5100:no; do
+  clear_data
+  version=${case%:*}
+  band=$root/band$version
+  mkdir -p "$band"
+  printf '[System]\r\nUserMode=1\r\nVersion=%s\r\n' "$version" >"$band/ZUVA.ini"
+  run "$setup" "/AUTO=$winroot\\band$version" /UPDATE /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\band$version.log"
+  code=$?
+  if [ "${case#*:}" = yes ]; then
+    expect "installed version $version is updated (got $code)" test $code -eq 0
+  else
+    expect "installed version $version is refused (status $code)" test $code -eq $failed_status
+    expect "the refusal names v${version:0:1}.${version:1:2}" grep -q "Cannot install update on v${version:0:1}.${version:1:2}" <(log_text "$root/band$version.log")
+  fi
+done
+run reg delete "$uninstall_root\\ZUVA" /f
+
+# ---- where /AUTO without a folder installs: the ZUVA entry, else ZUVA3, else a running copy
+mkdir -p "$root/found-zuva3" "$root/running"
+run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\deleted-folder\' /f
+run reg add "$uninstall_root\\ZUVA3" /v InstallPath /d 'C:\zu\found-zuva3\' /f
+run "$setup" /AUTO /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\find1.log"
+expect "a ZUVA entry of a deleted folder gives way to the ZUVA3 entry" test -f "$root/found-zuva3/ZUVA.exe"
+run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\found-zuva3\' /f
+rm -rf "$root/found-zuva3"/*
+mkdir -p "$root/found-zuva"
+run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\found-zuva\' /f
+run "$setup" /AUTO /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\find2.log"
+expect "the ZUVA entry comes first" test -f "$root/found-zuva/ZUVA.exe" -a ! -e "$root/found-zuva3/ZUVA.exe"
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+cp "$player" "$root/running/ZUVA.exe"
+timeout 120 "$wine_run" "$winroot\\running\\ZUVA.exe" >/dev/null 2>&1 &
+player_pid=$!
+sleep 4
+run "$setup" /AUTO /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\find3.log"
+expect "without entries, the folder of the running main window is used" test -f "$root/running/Registrar.exe"
+kill "$player_pid" 2>/dev/null
+wait "$player_pid" 2>/dev/null
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+
+clear_data
+# ---- the 2 GiB limit: refused before anything is written or deleted
+dbig=$root/big/ZUVA
+python3 "$make_old" 5020 "$dbig" >/dev/null
+truncate -s 2G "$dbig/huge.dat"
+before=$(fingerprint "$dbig")
+run "$setup" "/AUTO=$winroot\\big\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\big.log"
+code=$?
+expect "2 GiB of files to back up: exit 1603 (status $code)" test $code -eq $failed_status
+expect "the log says: Too many files for backup" grep -q 'Too many files for backup' <(log_text "$root/big.log")
+expect "no backup folder was made" test ! -e "$dbig/!Backup"
+expect "nothing of the installation changed" test "$(fingerprint "$dbig")" = "$before"
+rm -rf "$root/big"
+
+clear_data
+# ---- an update that fails after the old files were deleted: everything comes back
+dfail=$root/fail/ZUVA
+python3 "$make_old" 5020 "$dfail" --user "$me=$(appdata_of "$me")" >/dev/null
+attrib_file="$dfail/Readme.txt"
+run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\fail\ZUVA\' /f
+run reg add "$uninstall_root\\ZUVA" /v DisplayVersion /d '5.02' /f
+run attrib +r 'C:\zu\fail\ZUVA\Readme.txt'
+registry_before=$(reg_text "$uninstall_root\\ZUVA")
+before=$(fingerprint "$dfail")
+data_before=$(fingerprint "$(appdata_of "$me")/ZUVA")
+rm -f "$root/held" "$root/release"
+timeout 200 "$wine_run" "$holder" 'C:\zu\fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release' >/dev/null 2>&1 &
+holder_pid=$!
+for _ in $(seq 1 60); do [ -e "$root/held" ] && break; sleep 0.5; done
+expect "another program holds Formats.ini open" test -e "$root/held"
+run "$setup" "/AUTO=$winroot\\fail\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\fail.log"
+code=$?
+touch "$root/release"
+wait "$holder_pid" 2>/dev/null
+log=$(log_text "$root/fail.log")
+expect "the failed update exits 1603 (status $code)" test $code -eq $failed_status
+expect "the old files had been deleted before the failure" grep -q 'Deleted "C:\\zu\\fail\\ZUVA\\ZUVA.exe"' <<<"$log"
+expect "the log says the previous installation was restored" grep -q 'The previous installation was restored from the backup' <<<"$log"
+# The cache databases and the self-updater are deleted without a backup by design.
+expect "the installation folder is byte for byte as before (but for caches and updater)" \
+  test "$(fingerprint "$dfail" | grep -v -e zuva_waveform.cache -e ZUVAUpdater.exe)" = "$(grep -v -e zuva_waveform.cache -e ZUVAUpdater.exe <<<"$before")"
+expect "the user's data folder is byte for byte as before" test "$(fingerprint "$(appdata_of "$me")/ZUVA")" = "$data_before"
+expect "attributes come back (Readme.txt read-only)" grep -q 'R.*Readme.txt' <(timeout 60 "$wine_run" cmd /c attrib 'C:\zu\fail\ZUVA\Readme.txt' 2>/dev/null)
+expect "the uninstall entry is as before" test "$(reg_text "$uninstall_root\\ZUVA")" = "$registry_before"
+if [ "$(fingerprint "$dfail")" != "$before" ]; then diff <(echo "$before") <(fingerprint "$dfail") | head -20; fi
+
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+run reg delete "$profile_list\\S-1-5-21-0-0-0-1001" /f
+run reg delete "$profile_list\\S-1-5-21-0-0-0-1002.bak" /f
+cp "$root"/*.log "$work/" 2>/dev/null
+echo "$failures failure(s)"
+[ $failures -eq 0 ]
