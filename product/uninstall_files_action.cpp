@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
+#include <unordered_set>
+#include <vector>
 
 #include "core/installer.h"
 #include "core/paths.h"
@@ -13,6 +16,7 @@
 #include "lib/file_system.h"
 #include "lib/ini_file.h"
 #include "lib/log.h"
+#include "lib/platform/text.h"
 #include "product/product_names.h"
 #include "product/profiles.h"
 #include "product/user_accounts.h"
@@ -51,9 +55,24 @@ void TInstallerActionUninstallFiles::CreateFileList() {
   const String root = CanonicalPath(dest);
   dlx::TDLXIniFile log;
   log.LoadFromStream(*Resources().GetFile(kUninstallLogName));
+  // The entries are the keys "0" to "Count" - 1. They are found through the keys the section
+  // holds, in number order, so that a tampered "Count" cannot make the removal count to two
+  // billion.
   const int count = log.ReadInteger(kUninstallSection, u"Count", 0);
-  for (int i = 0; i < count; ++i) {
-    const String entry = log.ReadString(kUninstallSection, dlx::IntToStr(i), String());
+  dlx::TDLXStringList keys;
+  log.ReadKeys(kUninstallSection, keys);
+  std::vector<int> numbers;
+  for (int i = 0; i < keys.Count(); ++i) {
+    int64_t number = 0;
+    if (dlx::TryStrToInt(keys.Strings(i), number) && number >= 0 && number < count &&
+        dlx::IntToStr(number) == keys.Strings(i))
+      numbers.push_back(static_cast<int>(number));
+  }
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  std::unordered_set<String> listed;
+  for (int number : numbers) {
+    const String entry = log.ReadString(kUninstallSection, dlx::IntToStr(number), String());
     if (entry.empty()) continue;
     const String path = CanonicalPath(IsAbsolute(entry) ? entry : dest + entry);
     if (root.empty() || path.empty() || !IsPathInside(path, root, false)) {
@@ -61,9 +80,8 @@ void TInstallerActionUninstallFiles::CreateFileList() {
                u"\": skipped, not deleted");
       continue;
     }
-    bool known = false;
-    for (int k = 0; k < files_->Count() && !known; ++k) known = SamePath(files_->Strings(k), path);
-    if (!known) files_->Add(path);
+    // Each file once, however its name is written.
+    if (listed.insert(dlx::UpperCaseText(path)).second) files_->Add(path);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <shlobj.h>
 // clang-format on
 
+#include "core/paths.h"
 #include "core/resources.h"
 #include "lib/log.h"
 #include "lib/win/handles.h"
@@ -132,6 +133,20 @@ TEST_F(UninstallFilesTest, LogEntriesOutsideTheFolderAreSkippedAndDuplicatesList
   action.Execute();
   EXPECT_TRUE(Exists(outside));
   EXPECT_FALSE(dlx::DirectoryExists(Dest()));
+}
+
+TEST_F(UninstallFilesTest, AHugeCountReadsOnlyTheEntriesThatExistInNumberOrder) {
+  MakeInstallation(false);
+  installer_.reset();
+  Make(u"/AUTO", {},
+       "[Uninstall]\r\nCount=2000000000\r\n5=Sub\\b.txt\r\n0=a.txt\r\n007=Sub\\Deep\\c.txt\r\n");
+  TTestUninstallFiles action({});
+  const ULONGLONG start = GetTickCount64();
+  action.CreateFileList();
+  EXPECT_LT(GetTickCount64() - start, 5000u);
+  ASSERT_EQ(action.FileList().Count(), 2);
+  EXPECT_EQ(action.FileList().Strings(0), CanonicalPath(Dest() + u"a.txt"));
+  EXPECT_EQ(action.FileList().Strings(1), CanonicalPath(Dest() + u"Sub\\b.txt"));
 }
 
 TEST_F(UninstallFilesTest, TheRunsLogInTheFolderStaysUntilTheRunEnds) {
