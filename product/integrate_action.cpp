@@ -42,8 +42,10 @@ void TInstallerActionIntegrate::Execute() {
     dlx::Log(u"Windows integration: every choice is off, the integration program is not started");
     return;
   }
-  // The program's own business; whatever it does or returns, the installation stands.
-  ExecuteAndWait(program + switches);
+  // The path in quotes: unquoted, a path with blanks ("C:\Program Files\...") would let the
+  // system try "C:\Program.exe" first, with the installer's rights. Whatever the program does or
+  // returns, the installation stands.
+  ExecuteAndWait(u"\"" + program + u"\"" + switches);
 }
 
 void TInstallerActionIntegrate::BuildSummary(TInstallerSummaryBuilder& builder) {

@@ -77,8 +77,8 @@ code=$?
 expect "silent installation exits 0 (got $code)" test $code -eq 0
 dest=$root/ZUVA
 install_log=$(log_text "$root/install.log")
-expect "the integration program was started with the switches of an unattended run" \
-  test "$(log_text "$dest/Registrar.log")" = 'C:\zuva-p2e\ZUVA\Registrar.exe /REG=L1 /REG=D1 /REG=R1 /REG=M1 /REG=R2'
+expect "the integration program was started, its path quoted, with the switches of an unattended run" \
+  test "$(log_text "$dest/Registrar.log")" = '"C:\zuva-p2e\ZUVA\Registrar.exe" /REG=L1 /REG=D1 /REG=R1 /REG=M1 /REG=R2'
 desktop_link="$drive/users/Public/Desktop/ZUVA.lnk"
 menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/ZUVA"
 expect "the desktop shortcut points to the player" grep -qF 'C:\zuva-p2e\ZUVA\ZUVA.exe' <(link_text "$desktop_link")
@@ -130,7 +130,8 @@ expect "the portable data folder stays (user content is kept)" test -f "$dest/Pr
 for home in "$user_home" "$drive/users/alice" "$drive/users/bob"; do
   expect "the data folder of $(basename "$home") stays" test -f "$home/AppData/Roaming/ZUVA/ZUVA.zdb"
 done
-expect "the integration program unregistered the product" grep -qxF 'C:\zuva-p2e\ZUVA\Registrar.exe /REG=U' <(log_text "$dest/Registrar.log")
+expect "the integration program unregistered the product" \
+  grep -qxE '"?C:\\zuva-p2e\\ZUVA\\Registrar.exe"? /REG=U' <(log_text "$dest/Registrar.log")
 expect "the 64-bit shell-menu library was unregistered" test -e "$dest/System/zuva_menu64.DllUnregisterServer.marker"
 expect "the desktop shortcut is gone" test ! -e "$desktop_link"
 expect "the start-menu folder is gone" test ! -e "$menu"

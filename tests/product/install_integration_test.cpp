@@ -203,6 +203,24 @@ TEST_F(IntegrateTest, SummaryListsTheChosenIntegration) {
   EXPECT_EQ(dlx::ToUtf8(builder.ToString()), "Integration\r\n    Register\r\n    Associate\r\n");
 }
 
+#ifdef ZUVA_SAMPLE_REGISTRAR
+TEST_F(IntegrateTest, TheProgramPathIsQuotedSoNoProgramPlantedBeforeABlankRuns) {
+  // Destination "<scratch>\\ZUVA Player\\": unquoted, its command line would start "<scratch>\\ZUVA.exe".
+  const String dest = Dest() + u"ZUVA Player\\";
+  ASSERT_TRUE(dlx::ForceDirectories(dest));
+  const String registrar = dlx::FromUtf8(ZUVA_SAMPLE_REGISTRAR);
+  ASSERT_TRUE(dlx::CopyFile(registrar, dest + u"Registrar.exe", false));
+  ASSERT_TRUE(dlx::CopyFile(registrar, Dest() + u"ZUVA.exe", false));
+  Make(u"/AUTO=\"" + dlx::ExcludeTrailingPathDelimiter(dest) + u"\"");
+  ASSERT_EQ(installer_->DestPath(), dest);
+  TInstallerActionIntegrate action;
+  action.Execute();
+  EXPECT_EQ(extractenv::ReadAll(dest + u"Registrar.log"),
+            "\"" + dlx::ToUtf8(dest) + "Registrar.exe\" /REG=L1 /REG=D1 /REG=R1 /REG=M1 /REG=R2\r\n");
+  EXPECT_FALSE(Exists(Dest() + u"ZUVA.log")) << "the planted program ran";
+}
+#endif
+
 TEST_F(IntegrateTest, WithoutTheIntegrationProgramNothingHappens) {
   MakeInstall();
   TInstallerActionIntegrate action;
