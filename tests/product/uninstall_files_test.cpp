@@ -113,28 +113,6 @@ TEST_F(UninstallFilesTest, EachCombinationOfTheOptionsRemovesItsShare) {
   }
 }
 
-TEST_F(UninstallFilesTest, LogEntriesOutsideTheFolderAreSkippedAndDuplicatesListedOnce) {
-  // scratch: users_ holds files the log must not reach, a sibling of the installation folder.
-  const String outside = users_->Path() + u"victim.txt";
-  ASSERT_TRUE(WriteAll(outside, "x"));
-  const String sibling = dlx::ExcludeTrailingPathDelimiter(users_->Path());
-  const std::string name = dlx::ToUtf8(dlx::ExtractFileName(sibling));
-  MakeInstallation(
-      false, {"..\\" + name + "\\victim.txt", dlx::ToUtf8(outside), "Sub\\..\\..\\" + name + "\\victim.txt",
-              "Sub/../../" + name + "/victim.txt", "SUB\\b.txt"});
-  TTestUninstallFiles action({});
-  action.CreateFileList();
-  std::string listed;
-  for (int i = 0; i < action.FileList().Count(); ++i)
-    listed += dlx::ToUtf8(action.FileList().Strings(i)) + "|";
-  EXPECT_EQ(action.FileList().Count(), 5) << listed;
-  installer_->Settings().WriteBool(u"Common", u"RemoveBackups", true);
-  installer_->Settings().WriteBool(u"Common", u"RemoveContent", true);
-  action.Execute();
-  EXPECT_TRUE(Exists(outside));
-  EXPECT_FALSE(dlx::DirectoryExists(Dest()));
-}
-
 TEST_F(UninstallFilesTest, AHugeCountReadsOnlyTheEntriesThatExistInNumberOrder) {
   MakeInstallation(false);
   installer_.reset();
