@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <sddl.h>
+#include <objbase.h>
 // clang-format on
 
 #include <vector>
@@ -115,8 +116,11 @@ int ShellStartAndWait(const String& file, const String& parameters, const String
 struct TEntryScope {
   bool suppressedBefore = dlx::MessageBoxesSuppressed();
   bool logOpened = false;
+  // Shell calls (ShellExecute, the spawn window's starts) expect COM on the calling thread.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   ~TEntryScope() {
     TInstallerSpawnService::Finalize();
+    if (SUCCEEDED(com)) CoUninitialize();
     dlx::SetSuppressMessageBoxes(suppressedBefore);
     if (logOpened) dlx::TDLXLog::Close();
   }
@@ -222,12 +226,13 @@ TEntryEnvironment TEntryEnvironment::System() {
 }
 
 bool InitializeSpawnServiceFromArgs(const String& args) {
-  String partner;
+  String partner, token;
   if (!TDLXCommandLineProcessor::FindSwitch(args, u"SKIPUAC", partner)) return false;
   int64_t handle = 0;
   // A value that is no number counts as 0: this process then spawns through a window of its own.
   if (!dlx::TryStrToInt(partner, handle)) handle = 0;
-  TInstallerSpawnService::Initialize(static_cast<intptr_t>(handle));
+  TDLXCommandLineProcessor::FindSwitch(args, u"SPAWNTOKEN", token);
+  TInstallerSpawnService::Initialize(static_cast<intptr_t>(handle), token);
   return true;
 }
 
@@ -359,7 +364,7 @@ int RunInstallerEntry(const String& args, const TEntryEnvironment& environment) 
   TEntryScope scope;
   // The log first, so that every later decision and failure is in it.
   if (!dlx::TDLXLog::IsOpen()) scope.logOpened = OpenLogFromCommandLine(args);
-  dlx::Log(u"Setup starts: \"" + environment.ModuleFileName() + u"\" " + args);
+  dlx::Log(u"Setup starts: \"" + environment.ModuleFileName() + u"\" " + ArgumentsForLog(args));
   // Unattended runs may ask for no message box at all, start-up failures included.
   if (TDLXCommandLineProcessor::HasSwitch(args, u"AUTO") &&
       TDLXCommandLineProcessor::HasSwitch(args, u"SUPPRESSMSGBOXES")) {

@@ -42,10 +42,9 @@ void TInstallerActionIntegrate::Execute() {
     dlx::Log(u"Windows integration: every choice is off, the integration program is not started");
     return;
   }
-  // The path in quotes: unquoted, a path with blanks ("C:\Program Files\...") would let the
-  // system try "C:\Program.exe" first, with the installer's rights. Whatever the program does or
-  // returns, the installation stands.
-  ExecuteAndWait(u"\"" + program + u"\"" + switches);
+  // Whatever the program does or returns, the installation stands. The switches start with a
+  // blank each; the engine puts one between the quoted program and its arguments.
+  ExecuteAndWait(program, switches.substr(1));
 }
 
 void TInstallerActionIntegrate::BuildSummary(TInstallerSummaryBuilder& builder) {

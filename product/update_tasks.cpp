@@ -126,8 +126,8 @@ void TInstallerUpdateTaskRemoveUninstallInfo::Execute(dlx::TDLXStringList*) {
 }
 
 void TInstallerUpdateTaskRemoveFromRegistry::Execute(dlx::TDLXStringList*) {
-  const String command = Installer->DestPath() + zuva_names::kRegistrar + u" /REG=U";
-  if (!ExecuteAndWait(command)) dlx::Log(u"Cannot start \"" + command + u"\"");
+  const String program = Installer->DestPath() + zuva_names::kRegistrar;
+  if (!ExecuteAndWait(program, u"/REG=U")) dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
   TInstallerApplicationRepository::Unregister(ProductInfo().GetName());
 }
 

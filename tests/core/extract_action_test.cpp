@@ -4,6 +4,7 @@
 #include "core/installer_thread.h"
 #include "core/package/package.h"
 #include "core/uninstall_info.h"
+#include "lib/platform/fs.h"
 #include "lib/win/thread.h"
 #include "tests/core/extract_test_env.h"
 
@@ -156,4 +157,25 @@ TEST_F(ExtractActionTest, ACancelStopsTheExtractionBetweenFilesAndTheRunReportsI
   EXPECT_TRUE(installer_->Cancelled());
   EXPECT_EQ(installer_->ExitCode(), InstallerExitCancelled);
   EXPECT_EQ(installer_->ErrorText(), u"Cancelled");
+}
+
+TEST_F(ExtractActionTest, AFileThatCannotBeCreatedEndsTheRunNamingItAndTheSystemError) {
+  Make({{u"$DEST\\a.txt"}, {u"$DEST\\Taken"}, {u"$DEST\\c.txt"}},
+       {{u"a.txt", "A"}, {u"Taken", "T"}, {u"c.txt", "C"}});
+  // A folder holds the name, so the file cannot be created; no rename or question can cure that.
+  ASSERT_TRUE(dlx::ForceDirectories(Dest() + u"Taken"));
+  int questions = 0;
+  Helper().OnLockedFileQuestion = [&](const String&) {
+    ++questions;
+    return TInstallerExtractHelper::qaIgnore;
+  };
+  Run();
+  EXPECT_EQ(installer_->ErrorText(), u"Cannot create file \"" + Dest() + u"Taken\". " +
+                                         dlx::platform::ErrorMessage(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(installer_->ExitCode(), InstallerExitFailed);
+  EXPECT_EQ(questions, 0);
+  EXPECT_TRUE(Exists(Dest() + u"a.txt"));
+  EXPECT_FALSE(Exists(Dest() + u"c.txt"));
+  EXPECT_FALSE(dlx::DirectoryExists(Dest() + u"Taken.bak"));
+  EXPECT_FALSE(Exists(Dest() + u"Uninstall.exe"));
 }

@@ -131,7 +131,7 @@ for home in "$user_home" "$drive/users/alice" "$drive/users/bob"; do
   expect "the data folder of $(basename "$home") stays" test -f "$home/AppData/Roaming/ZUVA/ZUVA.zdb"
 done
 expect "the integration program unregistered the product" \
-  grep -qxE '"?C:\\zuva-p2e\\ZUVA\\Registrar.exe"? /REG=U' <(log_text "$dest/Registrar.log")
+  grep -qxF '"C:\zuva-p2e\ZUVA\Registrar.exe" /REG=U' <(log_text "$dest/Registrar.log")
 expect "the 64-bit shell-menu library was unregistered" test -e "$dest/System/zuva_menu64.DllUnregisterServer.marker"
 expect "the desktop shortcut is gone" test ! -e "$desktop_link"
 expect "the start-menu folder is gone" test ! -e "$menu"
