@@ -23,7 +23,17 @@ TInstallerScript& TInstallerPersistent::Script() {
 
 void TInstallerAction::Run() {
   Execute();
-  SetProgress(100);
+  if (!stopped_) SetProgress(100);
+}
+
+void TInstallerAction::RequestCancel() {
+  cancelRequested_.store(true);
+  Cancel();
+}
+
+bool TInstallerAction::StopRequested() {
+  if (CancelRequested()) stopped_ = true;
+  return stopped_;
 }
 
 void TInstallerAction::SetProgress(int value) {

@@ -3,6 +3,7 @@
 // percentages of the progress page.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -42,7 +43,15 @@ class TInstallerAction : public TInstallerPersistent {
   // Called from the main thread when the run is cancelled while this action is current.
   virtual void Cancel() {}
 
-  // Execute, then progress 100.
+  // What the installer thread calls to cancel the run while this action is current: marks the
+  // request (CancelRequested) and calls Cancel.
+  void RequestCancel();
+  bool CancelRequested() const { return cancelRequested_.load(); }
+  // True when the action ended early because of a cancel request (see StopRequested): the run
+  // then did not complete, even when this was its last action.
+  bool Stopped() const { return stopped_; }
+
+  // Execute, then progress 100 (unless the action stopped early).
   void Run();
   // Values outside 0..100 are clamped; an unchanged value is not reported again.
   void SetProgress(int value);
@@ -61,8 +70,15 @@ class TInstallerAction : public TInstallerPersistent {
   // installation is portable, the entry in the list of installed programs in the folder.
   void WriteUninstallInfo(const dlx::String& folder, const std::vector<TInstallerScriptFile*>& entries);
 
+ protected:
+  // For actions that work in steps, asked between two steps: true when the run is being
+  // cancelled, and the action then counts as stopped early.
+  bool StopRequested();
+
  private:
   int progress_ = 0;
+  std::atomic<bool> cancelRequested_{false};
+  bool stopped_ = false;
 };
 
 template <typename T>

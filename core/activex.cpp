@@ -2,40 +2,35 @@
 
 #include <windows.h>
 
+#include "core/paths.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/win/handles.h"
+#include "lib/win/system.h"
 
 using dlx::String;
 
 namespace {
 
-// Restores the error mode and the current folder however the load ends.
-class TLoadEnvironment {
- public:
-  explicit TLoadEnvironment(const String& folder)
-      : oldMode_(SetErrorMode(SEM_FAILCRITICALERRORS)), oldFolder_(dlx::GetCurrentDir()) {
-    if (!folder.empty()) dlx::SetCurrentDir(folder);
-  }
-  ~TLoadEnvironment() {
-    if (!oldFolder_.empty()) dlx::SetCurrentDir(oldFolder_);
-    SetErrorMode(oldMode_);
-  }
-  TLoadEnvironment(const TLoadEnvironment&) = delete;
-  TLoadEnvironment& operator=(const TLoadEnvironment&) = delete;
-
- private:
-  UINT oldMode_;
-  String oldFolder_;
-};
+// The library's own folder and the system folder are searched for what it imports; never the
+// current folder nor PATH. Systems without these flags (Vista and 7 without their update) take
+// the altered search path, which starts in the library's folder too.
+HMODULE LoadFromItsFolder(const String& fullPath) {
+  HMODULE module = LoadLibraryExW(dlx::W(fullPath), nullptr,
+                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
+    module = LoadLibraryExW(dlx::W(fullPath), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  return module;
+}
 
 }  // namespace
 
 bool TInstallerActiveX::CallExport(const String& libraryPath, const char* functionName) {
   dlx::TLibraryHandle library;
-  {
-    TLoadEnvironment environment(dlx::ExtractFilePath(libraryPath));
-    library.Load(libraryPath);
+  const String fullPath = CanonicalPath(libraryPath);
+  if (!fullPath.empty()) {
+    dlx::TThreadErrorMode errorMode(SEM_FAILCRITICALERRORS);
+    library.Reset(LoadFromItsFolder(fullPath));
   }
   const String function = dlx::FromUtf8(functionName ? functionName : "");
   if (!library) {

@@ -8,8 +8,9 @@ class TInstallerActiveX {
  public:
   // Loads the library, calls the named export (a procedure without arguments) when it exists and
   // unloads the library. A missing library or export is skipped; nothing is reported but the
-  // log. While the library loads, the system's critical-error boxes are off and the library's
-  // folder is the current folder, so that libraries beside it are found; both are restored.
+  // log. The library is loaded by its full path; what it imports is searched for in its own
+  // folder and the system folder only (never the current folder, which stays as it is). While it
+  // loads, the calling thread's critical-error boxes are off.
   // Returns whether the export was called.
   static bool CallExport(const dlx::String& libraryPath, const char* functionName);
   static bool UnregisterServer(const dlx::String& libraryPath);

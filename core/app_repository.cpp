@@ -4,6 +4,7 @@
 
 #include "lib/file_system.h"
 #include "lib/log.h"
+#include "lib/platform/fs.h"
 #include "lib/win/handles.h"
 
 using dlx::String;
@@ -26,6 +27,12 @@ bool UsableName(const String& name) {
   return !WithoutBlanks(name).empty() && name.find(u'\\') == String::npos;
 }
 
+String StatusText() {
+  const LONG status = dlx::TRegistryKey::LastStatus();
+  return u"status " + dlx::IntToStr(static_cast<int64_t>(status)) + u": " +
+         dlx::platform::ErrorMessage(static_cast<uint32_t>(status));
+}
+
 String LocalDate() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
@@ -39,7 +46,8 @@ bool DeleteKey(const String& name) {
   const String path = TInstallerApplicationRepository::KeyPath(name);
   if (!dlx::TRegistryKey::KeyExists(HKEY_LOCAL_MACHINE, path)) return false;
   const bool deleted = dlx::TRegistryKey::DeleteTree(HKEY_LOCAL_MACHINE, path);
-  dlx::Log((deleted ? u"Registry: deleted HKLM\\" : u"Registry: cannot delete HKLM\\") + path);
+  dlx::Log(deleted ? u"Registry: deleted HKLM\\" + path
+                   : u"Registry: cannot delete HKLM\\" + path + u" (" + StatusText() + u")");
   return deleted;
 }
 
@@ -57,8 +65,7 @@ bool TInstallerApplicationRepository::Register(const String& name, const String&
   dlx::TRegistryKey key;
   if (!key.Open(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE) &&
       !key.Create(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS)) {
-    dlx::Log(u"Registry: cannot open or create HKLM\\" + path + u" (" +
-             dlx::IntToStr(static_cast<int64_t>(GetLastError())) + u")");
+    dlx::Log(u"Registry: cannot open or create HKLM\\" + path + u" (" + StatusText() + u")");
     return false;
   }
   bool ok = true;
@@ -66,13 +73,13 @@ bool TInstallerApplicationRepository::Register(const String& name, const String&
     const bool written = key.WriteDword(value, data);
     ok = ok && written;
     dlx::Log(u"Registry: " + path + u" \"" + value + u"\" = " + dlx::IntToStr(data) + u" (REG_DWORD)" +
-             (written ? u"" : u" failed"));
+             (written ? String() : u" failed (" + StatusText() + u")"));
   };
   auto writeString = [&](const String& value, const String& data) {
     const bool written = key.WriteString(value, data);
     ok = ok && written;
     dlx::Log(u"Registry: " + path + u" \"" + value + u"\" = \"" + data + u"\" (REG_SZ)" +
-             (written ? u"" : u" failed"));
+             (written ? String() : u" failed (" + StatusText() + u")"));
   };
   writeDword(u"NoModify", 1);
   writeDword(u"NoRepair", 1);

@@ -19,15 +19,18 @@
 using dlx::String;
 
 String SystemErrorMessage(unsigned long code, const String& detail) {
+  // The detail (a path) on a line of its own: the system's text does not end with a separator.
   return FormatText(u"System Error.  Code: %d.\r\n%s%s",
-                    {dlx::IntToStr(static_cast<int64_t>(code)), dlx::platform::ErrorMessage(code), detail});
+                    {dlx::IntToStr(static_cast<int64_t>(code)), dlx::platform::ErrorMessage(code),
+                     detail.empty() ? String() : u"\r\n" + detail});
 }
 
 int RelaunchElevated(const String& args, const String& program) {
   TInstallerSpawnService::Initialize(0);
   const String file = program.empty() ? dlx::GetExeName() : program;
   const String parameters =
-      dlx::FormatSwitch(u"SKIPUAC", reinterpret_cast<intptr_t>(TInstallerSpawnService::Handle()), args);
+      dlx::FormatSwitch(u"SKIPUAC", reinterpret_cast<intptr_t>(TInstallerSpawnService::Handle()),
+                        dlx::FormatSwitch(u"SPAWNTOKEN", TInstallerSpawnService::RequestToken(), args));
   const String directory = dlx::GetCurrentDir();
 
   SHELLEXECUTEINFOW info{};
@@ -38,7 +41,8 @@ int RelaunchElevated(const String& args, const String& program) {
   info.lpParameters = dlx::W(parameters);
   info.lpDirectory = dlx::W(directory);
   info.nShow = SW_SHOWNORMAL;
-  dlx::Log(u"Elevation: starting \"" + file + u"\" " + parameters);
+  // The token stays out of the log: the log file is readable by the user's other programs.
+  dlx::Log(u"Elevation: starting \"" + file + u"\" " + args);
   if (!ShellExecuteExW(&info)) {
     const DWORD code = GetLastError();
     if (code == ERROR_CANCELLED) {
@@ -54,6 +58,7 @@ int RelaunchElevated(const String& args, const String& program) {
     return InstallerExitSuccess;
   }
   dlx::TScopedHandle process(info.hProcess);
+  TInstallerSpawnService::TrustProcess(GetProcessId(process.Get()));
   // The spawn window receives its requests during this wait.
   dlx::WaitWithMessages(process.Get(), INFINITE);
   DWORD exitCode = InstallerExitFailed;

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <sddl.h>
+#include <objbase.h>
 // clang-format on
 
 #include <vector>
@@ -23,6 +24,7 @@
 #include "lib/platform/text.h"
 #include "lib/win/handles.h"
 #include "lib/win/system.h"
+#include "lib/win/thread.h"
 
 using dlx::String;
 using dlx::TDLXCommandLineProcessor;
@@ -62,24 +64,10 @@ String UniqueFolderName() {
 }  // namespace
 
 String PrivateFolderSecurityText() {
-  String user;
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    dlx::TScopedHandle owner(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size ? size : 1);
-    if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
-      wchar_t* text = nullptr;
-      if (ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-        user = dlx::FromW(text);
-        LocalFree(text);
-      }
-    }
-  }
-  String sddl = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-  if (!user.empty()) sddl += u"(A;OICI;FA;;;" + user + u")";
-  return sddl;
+  // The user's own programs run with the user's SID: an entry for the user would let any of them
+  // replace the copy or its package between copying and starting. Only the elevated installer
+  // (an administrator) writes here, and the high label keeps lower processes from writing up.
+  return u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)S:(ML;OICI;NW;;;HI)";
 }
 
 namespace {
@@ -99,13 +87,27 @@ String ReadTempFolder() {
   return dlx::IncludeTrailingPathDelimiter(dlx::GetTempPath());
 }
 
-void ShellStart(const String& file, const String& parameters, const String& directory) {
+int ShellStartAndWait(const String& file, const String& parameters, const String& directory) {
   dlx::Log(u"Starting \"" + file + u"\" " + parameters);
-  const HINSTANCE result =
-      ShellExecuteW(nullptr, L"open", dlx::W(file), dlx::W(parameters), dlx::W(directory), SW_SHOW);
-  if (reinterpret_cast<INT_PTR>(result) <= 32)
-    dlx::Log(u"Cannot start \"" + file + u"\": shell error " +
-             dlx::IntToStr(static_cast<int64_t>(reinterpret_cast<INT_PTR>(result))));
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = dlx::W(file);
+  info.lpParameters = dlx::W(parameters);
+  info.lpDirectory = dlx::W(directory);
+  info.nShow = SW_SHOW;
+  if (!ShellExecuteExW(&info)) {
+    const DWORD code = GetLastError();
+    throw dlx::EDLXOSError(code, SystemErrorMessage(code, file));
+  }
+  if (!info.hProcess) throw EInstallerMysteryError(u"Cannot Start the Uninstaller");
+  dlx::TScopedHandle process(info.hProcess);
+  dlx::WaitWithMessages(process.Get(), INFINITE);
+  DWORD exitCode = InstallerExitFailed;
+  if (!GetExitCodeProcess(process.Get(), &exitCode)) exitCode = InstallerExitFailed;
+  dlx::Log(u"\"" + file + u"\" ended with exit code " + dlx::IntToStr(static_cast<int64_t>(exitCode)));
+  return static_cast<int>(exitCode);
 }
 
 // Restores process-wide switches the entry changed, so that the entry can run more than once in
@@ -113,8 +115,11 @@ void ShellStart(const String& file, const String& parameters, const String& dire
 struct TEntryScope {
   bool suppressedBefore = dlx::MessageBoxesSuppressed();
   bool logOpened = false;
+  // Shell calls (ShellExecute, the spawn window's starts) expect COM on the calling thread.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   ~TEntryScope() {
     TInstallerSpawnService::Finalize();
+    if (SUCCEEDED(com)) CoUninitialize();
     dlx::SetSuppressMessageBoxes(suppressedBefore);
     if (logOpened) dlx::TDLXLog::Close();
   }
@@ -153,8 +158,7 @@ int RunInstaller(const String& args, const TEntryEnvironment& environment) {
       if (IsPathInsideFolder(FolderOf(module), temp))
         throw EInstallerMysteryError(u"Cannot Start the Uninstaller");
       dlx::Log(u"Mode: uninstaller bootstrap");
-      RelaunchUninstallerFromTemp(args, environment);
-      return InstallerExitSuccess;
+      return RelaunchUninstallerFromTemp(args, environment);
     }
   }
 
@@ -197,7 +201,7 @@ TEntryEnvironment TEntryEnvironment::System() {
   environment.RelaunchElevated = [](const String& args) { return ::RelaunchElevated(args); };
   environment.ModuleFileName = [] { return dlx::GetExeName(); };
   environment.TempFolder = &ReadTempFolder;
-  environment.StartProgram = &ShellStart;
+  environment.StartProgram = &ShellStartAndWait;
   environment.CreateInstaller = [](const String& args) { return std::make_unique<TInstaller>(args); };
   environment.ShowMessage = [](const String& text, unsigned flags) {
     dlx::ShowErrorBox(nullptr, text, kCaption, flags);
@@ -206,12 +210,13 @@ TEntryEnvironment TEntryEnvironment::System() {
 }
 
 bool InitializeSpawnServiceFromArgs(const String& args) {
-  String partner;
+  String partner, token;
   if (!TDLXCommandLineProcessor::FindSwitch(args, u"SKIPUAC", partner)) return false;
   int64_t handle = 0;
   // A value that is no number counts as 0: this process then spawns through a window of its own.
   if (!dlx::TryStrToInt(partner, handle)) handle = 0;
-  TInstallerSpawnService::Initialize(static_cast<intptr_t>(handle));
+  TDLXCommandLineProcessor::FindSwitch(args, u"SPAWNTOKEN", token);
+  TInstallerSpawnService::Initialize(static_cast<intptr_t>(handle), token);
   return true;
 }
 
@@ -281,7 +286,7 @@ String CopyIntoFolder(const String& source, const String& folder) {
   return target;
 }
 
-void RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& environment) {
+int RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& environment) {
   const String module = environment.ModuleFileName();
   const String folder = CreatePrivateFolder(environment.TempFolder());
   String program, package;
@@ -298,14 +303,15 @@ void RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& en
   ScheduleDeleteAtReboot(program);
   ScheduleDeleteAtReboot(package);
   ScheduleDeleteAtReboot(dlx::ExcludeTrailingPathDelimiter(folder));
-  environment.StartProgram(program, dlx::FormatSwitch(u"PATH", FolderOf(module), args), folder);
+  // Waited for, so that whoever started the uninstaller learns how the removal ended.
+  return environment.StartProgram(program, dlx::FormatSwitch(u"PATH", FolderOf(module), args), folder);
 }
 
 int RunInstallerEntry(const String& args, const TEntryEnvironment& environment) {
   TEntryScope scope;
   // The log first, so that every later decision and failure is in it.
   if (!dlx::TDLXLog::IsOpen()) scope.logOpened = OpenLogFromCommandLine(args);
-  dlx::Log(u"Setup starts: \"" + environment.ModuleFileName() + u"\" " + args);
+  dlx::Log(u"Setup starts: \"" + environment.ModuleFileName() + u"\" " + ArgumentsForLog(args));
   // Unattended runs may ask for no message box at all, start-up failures included.
   if (TDLXCommandLineProcessor::HasSwitch(args, u"AUTO") &&
       TDLXCommandLineProcessor::HasSwitch(args, u"SUPPRESSMSGBOXES")) {

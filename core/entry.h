@@ -21,8 +21,9 @@ struct TEntryEnvironment {
   std::function<dlx::String()> ModuleFileName;
   // With a trailing backslash.
   std::function<dlx::String()> TempFolder;
-  // Starts a program without waiting for it (the uninstaller's copy).
-  std::function<void(const dlx::String& file, const dlx::String& parameters, const dlx::String& directory)>
+  // Starts a program (the uninstaller's copy), waits for its end while delivering sent messages,
+  // and returns its exit code; a program that cannot be started raises the system error.
+  std::function<int(const dlx::String& file, const dlx::String& parameters, const dlx::String& directory)>
       StartProgram;
   std::function<std::unique_ptr<TInstaller>(const dlx::String& args)> CreateInstaller;
   // The error box (and the help text): the library's message box, titled "Setup".
@@ -53,13 +54,13 @@ dlx::String FindDotLocalRedirection(const dlx::String& programPath);
 // equal to the folder counts as inside.
 bool IsPathInsideFolder(const dlx::String& path, const dlx::String& folder);
 
-// Creates a new folder with a unique name in parent (trailing backslash) that only the current
-// user, the administrators and SYSTEM may change; never reuses an existing folder. Returns it with
-// a trailing backslash; raises the system error on failure.
+// Creates a new folder with a unique name in parent (trailing backslash) that only the
+// administrators and SYSTEM may open, with a high mandatory integrity label; never reuses an existing folder.
+// Returns it with a trailing backslash; raises the system error on failure.
 dlx::String CreatePrivateFolder(const dlx::String& parent);
 
-// The security of those folders as a descriptor text: "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)" and
-// the same entry for the current user; protected, so nothing of the temporary folder is inherited.
+// The security of those folders as a descriptor text: "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)" with
+// the label "S:(ML;OICI;NW;;;HI)"; protected, so nothing of the temporary folder is inherited.
 dlx::String PrivateFolderSecurityText();
 
 // Copies source into folder (trailing backslash) under its own name, replacing a file there, and
@@ -68,5 +69,6 @@ dlx::String CopyIntoFolder(const dlx::String& source, const dlx::String& folder)
 
 // The uninstaller's bootstrap: copies the running module and its ".dat" package into a new private
 // folder of the temporary folder, schedules both and the folder for deletion at the next restart,
-// and starts the copy with /PATH="<the module's folder>" in front of args. Does not wait.
-void RelaunchUninstallerFromTemp(const dlx::String& args, const TEntryEnvironment& environment);
+// starts the copy with /PATH="<the module's folder>" in front of args, waits for it and returns its
+// exit code.
+int RelaunchUninstallerFromTemp(const dlx::String& args, const TEntryEnvironment& environment);

@@ -26,6 +26,11 @@ void TInstallerActionExtract::Execute() {
   dlx::Log(u"Extracting " + dlx::IntToStr(static_cast<int64_t>(count)) + u" files into \"" +
            Installer->DestPath() + u"\"");
   for (size_t i = 0; i < count; ++i) {
+    if (StopRequested()) {
+      dlx::Log(u"Extraction cancelled after " + dlx::IntToStr(static_cast<int64_t>(i)) + u" of " +
+               dlx::IntToStr(static_cast<int64_t>(count)) + u" files");
+      return;
+    }
     // Set as the entry starts, so the last entry shows 100 while it is written.
     SetProgress(static_cast<int>((i + 1) * 100 / count));
     ExtractScriptFile(*files[i]);

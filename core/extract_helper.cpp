@@ -56,12 +56,22 @@ String StreamMD5(dlx::TDLXStream& stream) {
 
 // The entry is already whole in memory, so the file is written in one call, without a buffer of
 // its own in between: a buffer per file costs more than it saves over thousands of small files.
-std::unique_ptr<dlx::TDLXStream> TryCreate(const String& path) {
+// error receives the system's code of a failure (0 when the failure had none).
+std::unique_ptr<dlx::TDLXStream> TryCreate(const String& path, uint32_t& error) {
+  error = 0;
   try {
     return std::make_unique<dlx::TDLXFileStream>(path, dlx::fmCreateTarget);
+  } catch (const dlx::EDLXOSError& e) {
+    error = e.Code();
   } catch (const dlx::EDLXException&) {
-    return nullptr;
   }
+  return nullptr;
+}
+
+// Only these mean that someone holds the file (a running program, a library in use); any other
+// failure (an invalid name, no access) cannot be cured by renaming the file or asking.
+bool IsInUse(uint32_t error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
 }
 
 }  // namespace
@@ -94,9 +104,14 @@ void TInstallerExtractHelper::Extract(const TInstallerScriptFile& entry) {
 
 bool TInstallerExtractHelper::CreateTargetStream(const String& path, dlx::TDLXStream& source,
                                                  std::unique_ptr<dlx::TDLXStream>& target) {
-  target = TryCreate(path);
+  uint32_t createError = 0;
+  target = TryCreate(path, createError);
   if (target) return true;
-  const DWORD createError = dlx::platform::LastError();
+  if (!IsInUse(createError)) {
+    dlx::Log(u"Cannot create \"" + path + u"\" (" + dlx::IntToStr(static_cast<int64_t>(createError)) + u")");
+    const String reason = createError ? dlx::platform::ErrorMessage(createError) : String(u"Unknown error");
+    throw EInstallerInstallError(FormatText(u"Cannot create file \"%s\". %s", {path, reason}));
+  }
 
   const String existing = FileMD5(path);
   if (!existing.empty() && dlx::SameText(existing, StreamMD5(source))) {
@@ -112,8 +127,13 @@ bool TInstallerExtractHelper::CreateTargetStream(const String& path, dlx::TDLXSt
              dlx::platform::ErrorMessage(dlx::platform::LastError()) + u")");
 
   for (;;) {
-    target = TryCreate(path);
+    uint32_t error = 0;
+    target = TryCreate(path, error);
     if (target) return true;
+    if (!IsInUse(error)) {
+      const String reason = error ? dlx::platform::ErrorMessage(error) : String(u"Unknown error");
+      throw EInstallerInstallError(FormatText(u"Cannot create file \"%s\". %s", {path, reason}));
+    }
     const int answer = AskLockedFile(path);
     if (answer == qaRetry) {
       dlx::Log(u"Locked file \"" + path + u"\": retry");

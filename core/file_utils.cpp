@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/elevation.h"
 #include "core/errors.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -24,9 +25,7 @@ String ErrorText(DWORD code) {
 }  // namespace
 
 dlx::EDLXOSError OSErrorWithPaths(uint32_t code, const String& source, const String& target) {
-  return dlx::EDLXOSError(code, FormatText(u"System Error.  Code: %d.\r\n%s%s",
-                                           {dlx::IntToStr(static_cast<int64_t>(code)),
-                                            dlx::platform::ErrorMessage(code), source + u" -> " + target}));
+  return dlx::EDLXOSError(code, SystemErrorMessage(code, source + u" -> " + target));
 }
 
 void DeleteFileOrSchedule(const String& path) {
@@ -63,7 +62,10 @@ void DeleteFileOrSchedule(const String& path) {
                       : u", not scheduled for deletion (" + ErrorText(GetLastError()) + u")"));
 }
 
-bool ExecuteAndWait(const String& commandLine) {
+bool ExecuteAndWait(const String& program, const String& arguments) {
+  // The program is named on its own and quoted on the command line, so a path with blanks
+  // ("C:\Program Files\...") can never start "C:\Program.exe" instead.
+  const String commandLine = u"\"" + program + u"\"" + (arguments.empty() ? String() : u" " + arguments);
   dlx::Log(u"Starting process: " + commandLine);
   // The command line must be writable for CreateProcessW.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
@@ -73,7 +75,9 @@ bool ExecuteAndWait(const String& commandLine) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOW;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+  // No handle of this elevated process is passed on to the child.
+  if (!CreateProcessW(dlx::W(program), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
     dlx::Log(u"Cannot start process (" + ErrorText(GetLastError()) + u"): " + commandLine);
     return false;
   }

@@ -12,10 +12,12 @@
 // restart, so that its name is free at once. Never raises; what happened goes to the log.
 void DeleteFileOrSchedule(const dlx::String& path);
 
-// Starts the command line as a new process (visible, handles inherited), waits up to five seconds
-// for it to be ready for input and, unless that wait timed out, until it ends. False when the
-// process could not be started. A wait on the main thread keeps delivering sent messages.
-bool ExecuteAndWait(const dlx::String& commandLine);
+// Starts the program (a full path) with the arguments as a new visible process, the program's path
+// quoted on its command line and no handle inherited; waits up to five seconds for it to be ready
+// for input and, unless that wait timed out, until it ends. False when the process could not be
+// started. A wait on the main thread keeps delivering sent messages.
+bool ExecuteAndWait(const dlx::String& program, const dlx::String& arguments);
 
-// The error of a failed copy or move: "System Error.  Code: <code>.\r\n<system text><source> -> <target>".
+// The error of a failed copy or move: "System Error.  Code: <code>.\r\n<system text>\r\n<source> ->
+// <target>".
 dlx::EDLXOSError OSErrorWithPaths(uint32_t code, const dlx::String& source, const dlx::String& target);

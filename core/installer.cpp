@@ -67,11 +67,20 @@ String CanonicalDestination(const String& folder) {
   return path;
 }
 
+String ArgumentsForLog(const String& args) {
+  String token;
+  if (!dlx::TDLXCommandLineProcessor::FindSwitch(args, u"SPAWNTOKEN", token) || token.empty()) return args;
+  String text = args;
+  for (size_t at = text.find(token); at != String::npos; at = text.find(token, at))
+    text.replace(at, token.size(), u"*");
+  return text;
+}
+
 bool OpenLogFromCommandLine(const String& args) {
   String fileName;
   if (!dlx::TDLXCommandLineProcessor::FindSwitch(args, u"LOG", fileName) || fileName.empty()) return false;
   if (!dlx::TDLXLog::Open(fileName)) return false;
-  dlx::Log(u"Log opened; arguments: " + args);
+  dlx::Log(u"Log opened; arguments: " + ArgumentsForLog(args));
   return true;
 }
 

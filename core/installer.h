@@ -89,6 +89,10 @@ constexpr int InstallerExitFailed = 1603;
 // anything else so that start-up failures are logged too. Returns whether a log was opened.
 bool OpenLogFromCommandLine(const dlx::String& args);
 
+// The arguments as the log shows them: the spawn service's token (/SPAWNTOKEN) replaced by "*",
+// since the log file is readable by the user's other programs.
+dlx::String ArgumentsForLog(const dlx::String& args);
+
 // The one form of an installation folder: absolute (GetFullPathNameW, "/" read as "\"), each part
 // validated like a script path, short names made long, with a trailing backslash; "" stays "".
 // Raises EInstallerInstallError for a text that names no folder.

@@ -15,7 +15,7 @@ TInstallerThread::~TInstallerThread() {
 void TInstallerThread::Terminate() {
   TDLXThread::Terminate();
   std::lock_guard<std::mutex> guard(lock_);
-  if (currentAction_) currentAction_->Cancel();
+  if (currentAction_) currentAction_->RequestCancel();
 }
 
 void TInstallerThread::PopulateActions() {
@@ -49,14 +49,27 @@ void TInstallerThread::ReportProgress() {
 void TInstallerThread::Execute() {
   // Every failure ends the run and becomes a line of the error list; whatever happens, the last
   // event is ieFinished, which the user interface waits for.
+  // A run is cancelled only when a cancel request kept an action from running or from finishing:
+  // a request that comes after the last action finished changes nothing.
+  bool completed = false;
   try {
     PopulateActions();
     dlx::Log(u"Actions: " + dlx::IntToStr(actions_.Count()));
+    int finished = 0;
     for (int i = 0; i < actions_.Count() && !Terminated(); ++i) {
       dlx::Log(u"Action " + dlx::IntToStr(i + 1) + u" of " + dlx::IntToStr(actions_.Count()) + u" starts");
-      SetCurrentAction(&actions_.Items(i));
-      actions_.Items(i).Run();
+      TInstallerAction& action = actions_.Items(i);
+      SetCurrentAction(&action);
+      action.Run();
+      // No cancel request may reach an action that has ended.
+      SetCurrentAction(nullptr);
+      if (action.Stopped()) {
+        dlx::Log(u"Action " + dlx::IntToStr(i + 1) + u" stopped early on the cancel request");
+        break;
+      }
+      ++finished;
     }
+    completed = finished == actions_.Count();
   } catch (const dlx::EDLXException& e) {
     Installer->AddError(e.Message());
   } catch (const std::exception& e) {
@@ -68,5 +81,5 @@ void TInstallerThread::Execute() {
     std::lock_guard<std::mutex> guard(lock_);
     currentAction_ = nullptr;
   }
-  Installer->PostEvent(ieFinished, Terminated() ? 1 : 0);
+  Installer->PostEvent(ieFinished, Terminated() && !completed ? 1 : 0);
 }

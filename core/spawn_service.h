@@ -7,6 +7,11 @@
 // WM_COPYDATA, tagged with the registered message "SpawnToken", and the partner starts it in its
 // own, unelevated context. Without a partner the command goes to Explorer, which runs as the
 // desktop user too.
+//
+// Other programs of the desktop user could send to that window too. The launcher therefore makes
+// a random token and passes it on the elevated process's command line (/SPAWNTOKEN), which no
+// program of lower integrity can read; a request starts with the token and names a window of its
+// sender in wParam, whose process must be the one the launcher started or a child of it.
 #pragma once
 
 #include <windows.h>
@@ -21,7 +26,8 @@ class TInstallerSpawnService {
   // Partner handle 0 creates this process's own spawn window (the launcher side); any other value
   // is the partner's window received through SKIPUAC. A second call raises "SpawnService is
   // already initialized". Must run on the main thread (the window belongs to it).
-  static void Initialize(intptr_t partner);
+  // The partner side takes the request token it received; the own window makes a new one.
+  static void Initialize(intptr_t partner, const dlx::String& requestToken = dlx::String());
   // Destroys a window this process owns and forgets the state; safe to call when not initialized.
   static void Finalize();
 
@@ -29,13 +35,18 @@ class TInstallerSpawnService {
   // partner when there is one, else through Explorer. Failures are logged, never raised.
   static void Spawn(const dlx::String& command);
 
+  // The token of the requests (the own window's, or the one received from the partner).
+  static const dlx::String& RequestToken();
+  // The process whose requests (and whose children's) the own window accepts.
+  static void TrustProcess(unsigned long processId);
+
   static bool Initialized();
   static HWND Handle();
   static bool OwnsWindow();
   static UINT SpawnTokenMessage();
 
-  // Sends one spawn request to a partner window; false when it could not be delivered (the
-  // window no longer exists).
+  // Sends one spawn request (the token, then the command) to a partner window, waiting at most
+  // 30 seconds; false when it could not be delivered (the window no longer exists, or hangs).
   static bool SendSpawnRequest(HWND partner, const dlx::String& command);
 
   // What the spawn window does with a request: by default ShellExecuteW "open" of the command.

@@ -2,10 +2,26 @@
 
 namespace dlx {
 
+namespace {
+
+thread_local LONG lastRegistryStatus = ERROR_SUCCESS;
+
+// Keeps the status for LastStatus and tells whether the call succeeded.
+bool Keep(LONG status) {
+  lastRegistryStatus = status;
+  return status == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LONG TRegistryKey::LastStatus() noexcept {
+  return lastRegistryStatus;
+}
+
 bool TRegistryKey::Open(HKEY root, const String& path, REGSAM access) {
   Close();
   HKEY key = nullptr;
-  if (RegOpenKeyExW(root, W(path), 0, access, &key) != ERROR_SUCCESS) return false;
+  if (!Keep(RegOpenKeyExW(root, W(path), 0, access, &key))) return false;
   key_ = key;
   return true;
 }
@@ -13,8 +29,8 @@ bool TRegistryKey::Open(HKEY root, const String& path, REGSAM access) {
 bool TRegistryKey::Create(HKEY root, const String& path, REGSAM access) {
   Close();
   HKEY key = nullptr;
-  if (RegCreateKeyExW(root, W(path), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+  if (!Keep(RegCreateKeyExW(root, W(path), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key,
+                            nullptr)))
     return false;
   key_ = key;
   return true;
@@ -70,19 +86,17 @@ bool TRegistryKey::ValueExists(const String& name) const {
 bool TRegistryKey::WriteString(const String& name, const String& value) {
   if (!key_) return false;
   const DWORD size = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  return RegSetValueExW(key_, W(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), size) ==
-         ERROR_SUCCESS;
+  return Keep(RegSetValueExW(key_, W(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), size));
 }
 
 bool TRegistryKey::WriteDword(const String& name, uint32_t value) {
   if (!key_) return false;
   const DWORD data = value;
-  return RegSetValueExW(key_, W(name), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
-         ERROR_SUCCESS;
+  return Keep(RegSetValueExW(key_, W(name), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data));
 }
 
 bool TRegistryKey::DeleteValue(const String& name) {
-  return key_ && RegDeleteValueW(key_, W(name)) == ERROR_SUCCESS;
+  return key_ && Keep(RegDeleteValueW(key_, W(name)));
 }
 
 std::vector<String> TRegistryKey::SubKeyNames() const {
@@ -110,7 +124,7 @@ bool TRegistryKey::DeleteTree(HKEY root, const String& path) {
     key.Close();
     for (auto it = children.rbegin(); it != children.rend(); ++it) DeleteTree(root, path + u"\\" + *it);
   }
-  return RegDeleteKeyW(root, W(path)) == ERROR_SUCCESS;
+  return Keep(RegDeleteKeyW(root, W(path)));
 }
 
 bool TRegistryKey::KeyExists(HKEY root, const String& path) {

@@ -82,6 +82,10 @@ class TRegistryKey {
   static bool DeleteTree(HKEY root, const String& path);
   static bool KeyExists(HKEY root, const String& path);
 
+  // The status (ERROR_...) the last opening, creating, writing or deleting registry call of the
+  // calling thread returned: registry calls return their error instead of setting GetLastError.
+  static LONG LastStatus() noexcept;
+
  private:
   HKEY key_ = nullptr;
 };

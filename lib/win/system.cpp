@@ -111,4 +111,35 @@ HWND CreateMessageOnlyWindow(const wchar_t* className, WNDPROC windowProc) {
                          instance, nullptr);
 }
 
+namespace {
+
+using TSetThreadErrorMode = BOOL(WINAPI*)(DWORD, LPDWORD);
+
+TSetThreadErrorMode ThreadErrorModeCall() {
+  static const auto call = reinterpret_cast<TSetThreadErrorMode>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadErrorMode")));
+  return call;
+}
+
+}  // namespace
+
+TThreadErrorMode::TThreadErrorMode(UINT flags) {
+  if (const TSetThreadErrorMode call = ThreadErrorModeCall(); call && call(flags, &previous_)) {
+    call(previous_ | flags, nullptr);
+    perThread_ = true;
+    return;
+  }
+  previous_ = SetErrorMode(flags);
+  SetErrorMode(previous_ | flags);
+}
+
+TThreadErrorMode::~TThreadErrorMode() {
+  const DWORD error = GetLastError();
+  if (perThread_)
+    ThreadErrorModeCall()(previous_, nullptr);
+  else
+    SetErrorMode(previous_);
+  SetLastError(error);
+}
+
 }  // namespace dlx

@@ -37,6 +37,21 @@ int SafeMessageBoxResult(UINT flags);
 // window cannot be created (GetLastError tells why).
 HWND CreateMessageOnlyWindow(const wchar_t* className, WNDPROC windowProc);
 
+// Adds flags (SEM_FAILCRITICALERRORS) to the calling thread's error mode for its lifetime and
+// restores the mode afterwards; other threads keep theirs. Before Windows 7, which has no
+// per-thread mode, the process's mode is changed instead. The last error survives the restore.
+class TThreadErrorMode {
+ public:
+  explicit TThreadErrorMode(UINT flags);
+  ~TThreadErrorMode();
+  TThreadErrorMode(const TThreadErrorMode&) = delete;
+  TThreadErrorMode& operator=(const TThreadErrorMode&) = delete;
+
+ private:
+  DWORD previous_ = 0;
+  bool perThread_ = false;
+};
+
 }  // namespace dlx
 
 namespace dlx {

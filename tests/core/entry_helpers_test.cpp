@@ -107,24 +107,6 @@ TEST(EntryFiles, PrivateFoldersAreNewEachTimeAndNeverReuseAnExistingOne) {
 
 namespace {
 
-String CurrentUserSid() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return String();
-  DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  std::string buffer(size, '\0');
-  String user;
-  if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
-    wchar_t* text = nullptr;
-    if (ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-      user = dlx::FromW(text);
-      LocalFree(text);
-    }
-  }
-  CloseHandle(token);
-  return user;
-}
-
 // The protection flag and the allowed SIDs of a descriptor; any other entry type fails the test.
 void ReadAccess(PSECURITY_DESCRIPTOR descriptor, PACL dacl, bool& isProtected, std::set<String>& allowed) {
   SECURITY_DESCRIPTOR_CONTROL control = 0;
@@ -151,9 +133,7 @@ bool RunningUnderWine() {
 
 }  // namespace
 
-TEST(EntryFiles, PrivateFoldersAreMadeForTheUserAdministratorsAndSystemOnly) {
-  const String user = CurrentUserSid();
-  ASSERT_FALSE(user.empty());
+TEST(EntryFiles, PrivateFoldersAreMadeForAdministratorsAndSystemOnlyWithAHighLabel) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(dlx::W(PrivateFolderSecurityText()),
                                                                    SDDL_REVISION_1, &descriptor, nullptr));
@@ -165,7 +145,7 @@ TEST(EntryFiles, PrivateFoldersAreMadeForTheUserAdministratorsAndSystemOnly) {
   std::set<String> allowed;
   ReadAccess(descriptor, dacl, isProtected, allowed);
   EXPECT_TRUE(isProtected) << "entries of the temporary folder must not be inherited";
-  EXPECT_EQ(allowed, (std::set<String>{u"S-1-5-18", u"S-1-5-32-544", user}));
+  EXPECT_EQ(allowed, (std::set<String>{u"S-1-5-18", u"S-1-5-32-544"})) << "not the user's other programs";
   for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
     void* ace = nullptr;
     ASSERT_TRUE(GetAce(dacl, i, &ace));
@@ -173,6 +153,16 @@ TEST(EntryFiles, PrivateFoldersAreMadeForTheUserAdministratorsAndSystemOnly) {
     EXPECT_EQ(static_cast<ACE_HEADER*>(ace)->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE),
               OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
   }
+  PACL sacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorSacl(descriptor, &present, &sacl, &defaulted));
+  ASSERT_TRUE(present && sacl && sacl->AceCount == 1);
+  void* label = nullptr;
+  ASSERT_TRUE(GetAce(sacl, 0, &label));
+  EXPECT_EQ(static_cast<ACE_HEADER*>(label)->AceType, SYSTEM_MANDATORY_LABEL_ACE_TYPE);
+  const auto* mandatory = static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(label);
+  EXPECT_EQ(mandatory->Mask, static_cast<DWORD>(SYSTEM_MANDATORY_LABEL_NO_WRITE_UP));
+  const PSID level = const_cast<DWORD*>(&mandatory->SidStart);
+  EXPECT_EQ(*GetSidSubAuthority(level, 0), static_cast<DWORD>(SECURITY_MANDATORY_HIGH_RID));
   LocalFree(descriptor);
 }
 
@@ -192,5 +182,5 @@ TEST(EntryFiles, APrivateFolderCarriesThatSecurity) {
   ReadAccess(descriptor, dacl, isProtected, allowed);
   LocalFree(descriptor);
   EXPECT_TRUE(isProtected);
-  EXPECT_EQ(allowed, (std::set<String>{u"S-1-5-18", u"S-1-5-32-544", CurrentUserSid()}));
+  EXPECT_EQ(allowed, (std::set<String>{u"S-1-5-18", u"S-1-5-32-544"}));
 }

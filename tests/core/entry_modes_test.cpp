@@ -47,6 +47,7 @@ struct FakeSystem {
     String file, parameters, directory;
   };
   std::vector<Start> started;
+  int copyExitCode = 0;  // what the started copy of the uninstaller returns
   std::vector<Entry> product;
   int installersCreated = 0;
   // The spawn service as the installer's creation found it.
@@ -81,6 +82,7 @@ class EntryTest : public EngineTest {
     environment.TempFolder = [this] { return fake_.temp; };
     environment.StartProgram = [this](const String& file, const String& parameters, const String& directory) {
       fake_.started.push_back({file, parameters, directory});
+      return fake_.copyExitCode;
     };
     environment.CreateInstaller = [this](const String& args) {
       ++fake_.installersCreated;
@@ -310,8 +312,9 @@ TEST_F(EntryTest, TheUninstallerInItsFolderRelaunchesAPrivateCopyFromTheTemporar
   entrytest::WriteFile(fake_.module, "program bytes");
   entrytest::WriteFile(install_.Path() + u"Uninstall.dat", "package bytes");
   Product().actions = {&CreateAction<TRecordingAction>};
+  fake_.copyExitCode = InstallerExitCancelled;
 
-  EXPECT_EQ(Run(u"/AUTO /SILENT"), InstallerExitSuccess);
+  EXPECT_EQ(Run(u"/AUTO /SILENT"), InstallerExitCancelled) << "the copy's exit code is the uninstaller's";
   EXPECT_TRUE(Trace().empty()) << "the bootstrap runs no action";
   ASSERT_EQ(fake_.started.size(), 1u);
   const auto folders = entrytest::SubFolders(temp_.Path(), u"ZUVA-");

@@ -1,8 +1,10 @@
 #include "core/extract_action.h"
 
 #include "core/errors.h"
+#include "core/installer_thread.h"
 #include "core/package/package.h"
 #include "core/uninstall_info.h"
+#include "lib/platform/fs.h"
 #include "lib/win/thread.h"
 #include "tests/core/extract_test_env.h"
 
@@ -126,3 +128,54 @@ TEST_F(ExtractActionTest, AFileKeptByTheUserIsStillLogged) {
 }
 
 }  // namespace
+
+// Cancels the run (as the form does) when the extraction reports the given progress.
+class TCancelAt : public IInstallerNotify {
+ public:
+  explicit TCancelAt(int progress) : progress_(progress) {}
+  void Notify(TInstallerEvent event, intptr_t data) override {
+    if (event == ieProgress && static_cast<int>(data & 0xFFFF) == progress_ && Installer->Thread())
+      Installer->Thread()->Terminate();
+  }
+
+ private:
+  int progress_;
+};
+
+TEST_F(ExtractActionTest, ACancelStopsTheExtractionBetweenFilesAndTheRunReportsIt) {
+  Make({{u"$DEST\\a.txt"}, {u"$DEST\\b.txt"}, {u"$DEST\\c.txt"}, {u"$DEST\\d.txt"}},
+       {{u"a.txt", "A"}, {u"b.txt", "B"}, {u"c.txt", "C"}, {u"d.txt", "D"}});
+  TCancelAt cancel(50);  // as the second file starts
+  installer_->AddListener(&cancel);
+  Run();
+  installer_->RemoveListener(&cancel);
+  const String& dest = installer_->DestPath();
+  EXPECT_EQ(ReadAll(dest + u"a.txt") + ReadAll(dest + u"b.txt"), "AB")
+      << "the file being written is finished";
+  EXPECT_FALSE(Exists(dest + u"c.txt"));
+  EXPECT_FALSE(Exists(dest + u"Uninstall.exe"));
+  EXPECT_TRUE(installer_->Cancelled());
+  EXPECT_EQ(installer_->ExitCode(), InstallerExitCancelled);
+  EXPECT_EQ(installer_->ErrorText(), u"Cancelled");
+}
+
+TEST_F(ExtractActionTest, AFileThatCannotBeCreatedEndsTheRunNamingItAndTheSystemError) {
+  Make({{u"$DEST\\a.txt"}, {u"$DEST\\Taken"}, {u"$DEST\\c.txt"}},
+       {{u"a.txt", "A"}, {u"Taken", "T"}, {u"c.txt", "C"}});
+  // A folder holds the name, so the file cannot be created; no rename or question can cure that.
+  ASSERT_TRUE(dlx::ForceDirectories(Dest() + u"Taken"));
+  int questions = 0;
+  Helper().OnLockedFileQuestion = [&](const String&) {
+    ++questions;
+    return TInstallerExtractHelper::qaIgnore;
+  };
+  Run();
+  EXPECT_EQ(installer_->ErrorText(), u"Cannot create file \"" + Dest() + u"Taken\". " +
+                                         dlx::platform::ErrorMessage(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(installer_->ExitCode(), InstallerExitFailed);
+  EXPECT_EQ(questions, 0);
+  EXPECT_TRUE(Exists(Dest() + u"a.txt"));
+  EXPECT_FALSE(Exists(Dest() + u"c.txt"));
+  EXPECT_FALSE(dlx::DirectoryExists(Dest() + u"Taken.bak"));
+  EXPECT_FALSE(Exists(Dest() + u"Uninstall.exe"));
+}

@@ -62,15 +62,14 @@ TEST(ExecuteAndWait, WaitsForTheProgramToEnd) {
   TScratchFolder folder;
   const String marker = folder.Path() + u"done.txt";
   // cmd waits for the ping before writing: without the wait the marker could not exist yet.
-  const String command =
-      u"\"" + SystemFolder() + u"cmd.exe\" /c ping -n 2 127.0.0.1 >nul & echo done>\"" + marker + u"\"";
-  EXPECT_TRUE(ExecuteAndWait(command));
+  EXPECT_TRUE(ExecuteAndWait(SystemFolder() + u"cmd.exe",
+                             u"/c ping -n 2 127.0.0.1 >nul & echo done>\"" + marker + u"\""));
   EXPECT_TRUE(Exists(marker));
 }
 
 TEST(ExecuteAndWait, AProgramThatCannotStartIsReportedAsNotStarted) {
   TScratchFolder folder;
-  EXPECT_FALSE(ExecuteAndWait(u"\"" + folder.Path() + u"no-such-program.exe\" /x"));
+  EXPECT_FALSE(ExecuteAndWait(folder.Path() + u"no-such-program.exe", u"/x"));
 }
 
 }  // namespace

@@ -104,6 +104,17 @@ class TCancellableAction : public TInstallerAction {
   std::atomic<bool> cancelled_{false};
 };
 
+// Finishes its work and only then sees a cancel request arrive, as when the user cancels while
+// the last action is completing.
+class TCancelledAtTheEndAction : public TInstallerAction {
+ public:
+  void Execute() override {
+    TraceAdd("run last");
+    Installer->Thread()->Terminate();
+    TraceAdd(CancelRequested() ? "request reached the running action" : "request lost");
+  }
+};
+
 class PipelineTest : public EngineTest {};
 
 }  // namespace
@@ -344,4 +355,19 @@ TEST_F(PipelineTest, SummaryAsksEveryActionWithoutRunningIt) {
   auto installer = Create(u"/AUTO=D:\\Apps");
   EXPECT_EQ(BuildInstallerSummary(), u"Step A\r\n    line\r\n\r\nStep C\r\n    line\r\n");
   EXPECT_TRUE(Trace().empty());
+}
+
+TEST_F(PipelineTest, ARunWhoseActionsAllCompletedIsNeverCancelled) {
+  Product().actions = {&CreateAction<TStepAction<'A'>>, &CreateAction<TCancelledAtTheEndAction>};
+  auto installer = Create(u"/AUTO=D:\\Apps");
+  installer->Resources().InitializeLanguages(1033);
+  TRecorder recorder;
+  installer->AddListener(&recorder);
+  installer->Start(true);
+  installer->RemoveListener(&recorder);
+  EXPECT_EQ(Trace(), (std::vector<std::string>{"run A", "run last", "request reached the running action"}));
+  ASSERT_EQ(recorder.Count(ieFinished), 1);
+  EXPECT_EQ(recorder.events.back().data, 0);
+  EXPECT_FALSE(installer->Cancelled());
+  EXPECT_EQ(installer->ExitCode(), InstallerExitSuccess);
 }

@@ -18,13 +18,15 @@ UINT Token() {
   return RegisterWindowMessageW(L"SpawnToken");
 }
 
-LRESULT SendCopyData(HWND window, ULONG_PTR tag, const void* data, DWORD bytes) {
+LRESULT SendCopyData(HWND window, ULONG_PTR tag, const void* data, DWORD bytes, HWND sender = nullptr) {
   COPYDATASTRUCT copy{};
   copy.dwData = tag;
   copy.cbData = bytes;
   copy.lpData = const_cast<void*>(data);
-  return SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+  return SendMessageW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&copy));
 }
+
+const String kPartnerToken = u"0123456789ABCDEF0123456789ABCDEF";
 
 }  // namespace
 
@@ -71,17 +73,17 @@ TEST(SpawnService, ThePartnerHandleIsUsedWithoutOwningIt) {
 TEST(SpawnService, SpawnSendsTheWholeCommandToThePartnerTaggedWithTheToken) {
   SpawnServiceReset reset;
   CopyDataRecorder partner;
-  TInstallerSpawnService::Initialize(reinterpret_cast<intptr_t>(partner.Window()));
+  TInstallerSpawnService::Initialize(reinterpret_cast<intptr_t>(partner.Window()), kPartnerToken);
   const String command = u"C:\\Program Files\\ZUVA\\ZUVA.exe";
   TInstallerSpawnService::Spawn(command);
   TInstallerSpawnService::Spawn(u"C:\\Program Files\\ZUVA\\Readme.txt");
   ASSERT_EQ(partner.Messages().size(), 2u);
   const auto& first = partner.Messages()[0];
-  EXPECT_EQ(first.wParam, 0u);
+  EXPECT_NE(first.wParam, 0u) << "a window of the sender, for the partner to check its process";
   EXPECT_EQ(first.tag, Token());
-  EXPECT_EQ(first.bytes, command.size() * 2) << "no terminator is counted";
-  EXPECT_EQ(first.text, command) << "a path with blanks is never split";
-  EXPECT_EQ(partner.Messages()[1].text, u"C:\\Program Files\\ZUVA\\Readme.txt");
+  EXPECT_EQ(first.bytes, (kPartnerToken.size() + command.size()) * 2) << "no terminator is counted";
+  EXPECT_EQ(first.text, kPartnerToken + command) << "a path with blanks is never split";
+  EXPECT_EQ(partner.Messages()[1].text, kPartnerToken + u"C:\\Program Files\\ZUVA\\Readme.txt");
 }
 
 TEST(SpawnService, AVanishedPartnerStartsNothingAndDoesNotFail) {
@@ -95,23 +97,40 @@ TEST(SpawnService, AVanishedPartnerStartsNothingAndDoesNotFail) {
   EXPECT_FALSE(TInstallerSpawnService::SendSpawnRequest(nullptr, u"C:\\ZUVA\\ZUVA.exe"));
 }
 
-TEST(SpawnService, TheSpawnWindowStartsOnlyRequestsTaggedWithTheToken) {
+TEST(SpawnService, TheSpawnWindowStartsOnlyTaggedRequestsWithItsTokenFromTheTrustedProcess) {
   SpawnServiceReset reset;
   std::vector<String> started;
   TInstallerSpawnService::SetStarter([&](const String& command) { started.push_back(command); });
   TInstallerSpawnService::Initialize(0);
   const HWND window = TInstallerSpawnService::Handle();
+  const String token = TInstallerSpawnService::RequestToken();
+  ASSERT_EQ(token.size(), 32u);
+  CopyDataRecorder sender;  // a window of this process, named as the sender
 
+  // Until the launcher trusts a process, nothing is started.
+  EXPECT_TRUE(TInstallerSpawnService::SendSpawnRequest(window, u"C:\\early.exe"));
+  TInstallerSpawnService::TrustProcess(GetCurrentProcessId());
   EXPECT_TRUE(TInstallerSpawnService::SendSpawnRequest(window, u"C:\\A B\\x.exe"));
-  const String other = u"C:\\other.exe";
-  SendCopyData(window, Token() + 1, other.data(), static_cast<DWORD>(other.size() * 2));
-  SendCopyData(window, 0, other.data(), static_cast<DWORD>(other.size() * 2));
-  // An odd byte count drops the half character; fewer than two bytes give an empty command.
-  SendCopyData(window, Token(), other.data(), 5);
-  SendCopyData(window, Token(), other.data(), 1);
+  const struct {
+    ULONG_PTR tag;
+    String text;
+    HWND sender;
+  } requests[] = {
+      {Token(), token + u"C:\\ok.exe", sender.Window()},
+      {Token() + 1, token + u"C:\\other tag.exe", sender.Window()},
+      {Token(), kPartnerToken + u"C:\\other token.exe", sender.Window()},
+      {Token(), u"C:\\no token at all.exe", sender.Window()},
+      {Token(), token + u"C:\\no sender.exe", nullptr},
+      {Token(), token + u"C:\\foreign sender.exe", GetDesktopWindow()},
+  };
+  for (const auto& r : requests)
+    SendCopyData(window, r.tag, r.text.data(), static_cast<DWORD>(r.text.size() * 2), r.sender);
+  // An odd byte count drops the half character.
+  const String odd = token + u"C:";
+  SendCopyData(window, Token(), odd.data(), static_cast<DWORD>(odd.size() * 2 + 1), sender.Window());
   SendMessageW(window, WM_COPYDATA, 0, 0);  // no structure at all
 
-  EXPECT_EQ(started, (std::vector<String>{u"C:\\A B\\x.exe", u"C:", u""}));
+  EXPECT_EQ(started, (std::vector<String>{u"C:\\A B\\x.exe", u"C:\\ok.exe", u"C:"}));
 }
 
 TEST(SpawnService, AFailingStarterDoesNotEscapeTheWindowProcedure) {
@@ -122,6 +141,7 @@ TEST(SpawnService, AFailingStarterDoesNotEscapeTheWindowProcedure) {
     throw dlx::EDLXException(u"cannot start");
   });
   TInstallerSpawnService::Initialize(0);
+  TInstallerSpawnService::TrustProcess(GetCurrentProcessId());
   EXPECT_NO_THROW(TInstallerSpawnService::SendSpawnRequest(TInstallerSpawnService::Handle(), u"x.exe"));
   EXPECT_EQ(calls, 1);
 }

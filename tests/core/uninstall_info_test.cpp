@@ -120,7 +120,8 @@ TEST_F(UninstallInfoTest, AFailedCopyOfTheUninstallerEndsWithTheSystemErrorAndRe
     const String message = e.Message();
     EXPECT_EQ(message.rfind(u"System Error.  Code: " + dlx::IntToStr(e.Code()) + u".\r\n", 0), 0u)
         << e.what();
-    const String paths = dlx::GetExeName() + u" -> " + missing + u"Uninstall.exe";
+    // The paths on a line of their own, not glued to the system's text.
+    const String paths = u"\r\n" + dlx::GetExeName() + u" -> " + missing + u"Uninstall.exe";
     EXPECT_TRUE(message.size() > paths.size() &&
                 message.compare(message.size() - paths.size(), paths.size(), paths) == 0)
         << e.what();

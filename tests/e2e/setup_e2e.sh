@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end runs of the setup executable under Wine: a silent installation and what it leaves
-# behind, an update that cannot be one, the installed uninstaller relaunching itself from the
+# behind, destinations given in other forms and a refused one, an update that cannot be one, the installed uninstaller relaunching itself from the
 # temporary folder, the help text, the refusal beside a ".local" redirection, libraries planted
 # beside the program, and the program's static imports.
 set -uo pipefail
@@ -97,6 +97,57 @@ expect "the log holds the mode" grep -q 'Mode: silent install' <<<"$log"
 expect "the log holds the options and destination" grep -qF 'options Auto,Silent, destination "C:\zuva-e2e\ZUVA\"' <<<"$log"
 expect "the log holds the exit code" grep -q 'Setup ends with exit code 0' <<<"$log"
 
+# ---- one canonical destination: C:\newdemo (a "\n" in the name), "/" separators, a relative folder
+# Prints the InstallPath value of the registry entry.
+install_path() {
+  timeout 120 "$wine_run" reg query "$uninstall_key" /v InstallPath 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *InstallPath *REG_SZ *//p'
+}
+rm -rf "$drive/newdemo"
+run "$setup" '/AUTO=C:\newdemo' /SILENT "/LOG=$winroot\\newdemo.log"
+code=$?
+expect "installation into C:\\newdemo exits 0 (got $code)" test $code -eq 0
+rm -rf "$work/run/newdemo-dat" && mkdir -p "$work/run/newdemo-dat"
+if "$ipk5" extract "$drive/newdemo/Uninstall.dat" -o "$work/run/newdemo-dat" >/dev/null; then
+  ini=$(ini_text "$work/run/newdemo-dat/Uninstall.ini")
+  entries=$(sed -n '/^\[Uninstall\]/,/^\[/{/^[0-9][0-9]*=/p}' <<<"$ini")
+  expect "the C:\\newdemo log counts 10 entries, one line each" \
+    bash -c '[ "$(grep -c . <<<"$1")" -eq 10 ] && grep -qx "Count=10" <<<"$2"' _ "$entries" "$ini"
+  outside=0
+  while IFS='=' read -r _ entry; do
+    # Relative to the folder, and a file the installation wrote.
+    case $entry in *:* | \\*) outside=$((outside + 1)) ;; esac
+    [ -f "$drive/newdemo/${entry//\\//}" ] || outside=$((outside + 1))
+  done <<<"$entries"
+  expect "every C:\\newdemo log entry is a written file inside the folder" test $outside -eq 0
+else
+  fail "ipk5 extracts C:\\newdemo\\Uninstall.dat"
+fi
+expect "C:\\newdemo is registered as installed" test "$(install_path)" = 'C:\newdemo\'
+rm -rf "$drive/newdemo"
+
+run "$setup" "/AUTO=C:/zuva-e2e/Slash/Demo" /SILENT "/LOG=$winroot\\slash.log"
+code=$?
+expect "/AUTO with / separators exits 0 (got $code)" test $code -eq 0
+expect "/AUTO with / separators installs into the folder" test -f "$root/Slash/Demo/ZUVA.exe"
+expect "/AUTO with / separators registers that folder" test "$(install_path)" = 'C:\zuva-e2e\Slash\Demo\'
+
+(cd "$root" && run "$setup" "/AUTO=RelDemo" /SILENT "/LOG=$winroot\\relative.log")
+code=$?
+expect "/AUTO with a relative folder exits 0 (got $code)" test $code -eq 0
+expect "/AUTO=RelDemo installs into the current folder's RelDemo" test -f "$root/RelDemo/ZUVA.exe"
+expect "/AUTO=RelDemo registers the folder it installed into" test "$(install_path)" = 'C:\zuva-e2e\RelDemo\'
+
+drive_before=$(ls -A "$drive" | sort)
+run "$setup" '/AUTO=C:\' /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\root.log"
+code=$?
+expect "/AUTO=C:\\ exits 1603 (status $code)" test $code -eq $failed_status
+expect "/AUTO=C:\\ is refused with a reason" grep -q 'Setup cannot install into "C:\\"' <(log_text "$root/root.log")
+expect "/AUTO=C:\\ wrote nothing" test "$(ls -A "$drive" | sort)" = "$drive_before"
+run reg delete "$uninstall_key" /f
+# The first installation's entry again, for the uninstaller below.
+run "$setup" "/AUTO=$winroot\\ZUVA" /SILENT
+
 # ---- an update where nothing is installed: refused before anything happens, without a box
 mkdir -p "$root/empty"
 run "$setup" "/AUTO=$winroot\\empty" /UPDATE /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\update.log"
@@ -112,12 +163,11 @@ temp_before=$(find "$drive/users" -type d -name 'ZUVA-*' 2>/dev/null | sort)
 run "$winroot\\ZUVA\\Uninstall.exe" /AUTO /SILENT "/LOG=$winroot\\uninstall.log"
 code=$?
 expect "the uninstaller's bootstrap exits 0 (got $code)" test $code -eq 0
-# The copy runs on its own; wait until both processes have logged their end.
-for _ in $(seq 1 120); do
-  [ "$(log_text "$root/uninstall.log" | grep -c 'Setup ends with exit code')" -ge 2 ] && break
-  sleep 1
-done
+# The bootstrap waits for its copy: both have logged their end when it returns.
 log=$(log_text "$root/uninstall.log")
+expect "Uninstall.exe returns after its copy ended, with its exit code" \
+  bash -c '[ "$(grep -c "Setup ends with exit code" <<<"$1")" -eq 2 ] &&
+    grep -q "Uninstall.exe\" ended with exit code 0" <<<"$1"' _ "$log"
 expect "the bootstrap is logged" grep -q 'Mode: uninstaller bootstrap' <<<"$log"
 expect "the copy receives PATH and the original switches" \
   grep -qF 'Uninstall.exe" /PATH="C:\zuva-e2e\ZUVA\" /AUTO /SILENT' <<<"$log"

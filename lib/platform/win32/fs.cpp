@@ -70,20 +70,38 @@ String StripLongPrefix(const String& original, const String& result) {
 // flags, and leaves the thread's last error as the guarded call set it.
 class CriticalErrorGuard {
  public:
+  // Per thread where the system can (Windows 7 and later): the installer thread and the main
+  // thread must not change each other's mode.
   CriticalErrorGuard() {
+    if (const TSetThreadErrorMode call = ThreadCall(); call && call(SEM_FAILCRITICALERRORS, &previous_)) {
+      call(previous_ | SEM_FAILCRITICALERRORS, nullptr);
+      perThread_ = true;
+      return;
+    }
     previous_ = ::SetErrorMode(SEM_FAILCRITICALERRORS);
     ::SetErrorMode(previous_ | SEM_FAILCRITICALERRORS);
   }
   ~CriticalErrorGuard() {
     const DWORD error = ::GetLastError();
-    ::SetErrorMode(previous_);
+    if (perThread_)
+      ThreadCall()(previous_, nullptr);
+    else
+      ::SetErrorMode(previous_);
     ::SetLastError(error);
   }
   CriticalErrorGuard(const CriticalErrorGuard&) = delete;
   CriticalErrorGuard& operator=(const CriticalErrorGuard&) = delete;
 
  private:
-  UINT previous_;
+  using TSetThreadErrorMode = BOOL(WINAPI*)(DWORD, LPDWORD);
+  // Looked up: Vista has no per-thread error mode.
+  static TSetThreadErrorMode ThreadCall() {
+    static const auto call = reinterpret_cast<TSetThreadErrorMode>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetThreadErrorMode")));
+    return call;
+  }
+  DWORD previous_ = 0;
+  bool perThread_ = false;
 };
 
 uint64_t FromFileTime(const FILETIME& t) {

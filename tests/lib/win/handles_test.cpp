@@ -108,6 +108,16 @@ TEST_F(RegistryKeyTest, DeleteTreeRemovesNestedSubkeys) {
   EXPECT_FALSE(TRegistryKey::DeleteTree(HKEY_CURRENT_USER, u"")) << "never the root itself";
 }
 
+TEST_F(RegistryKeyTest, FailuresKeepTheStatusTheRegistryReturned) {
+  TRegistryKey key;
+  EXPECT_FALSE(key.Open(HKEY_CURRENT_USER, kTestRoot + u"\\Missing"));
+  EXPECT_EQ(TRegistryKey::LastStatus(), ERROR_FILE_NOT_FOUND);
+  ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, kTestRoot));
+  EXPECT_EQ(TRegistryKey::LastStatus(), ERROR_SUCCESS);
+  EXPECT_FALSE(key.DeleteValue(u"missing value"));
+  EXPECT_EQ(TRegistryKey::LastStatus(), ERROR_FILE_NOT_FOUND);
+}
+
 TEST(ScopedHandle, ClosesOnceAndTransfersOwnership) {
   HANDLE raw = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   ASSERT_NE(raw, nullptr);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "lib/log.h"
 
@@ -55,4 +56,22 @@ TEST(MessageBox, SuppressedBoxAnswersAtOnceAndLogsItsText) {
   in.close();
   fs::remove(logFile);
   EXPECT_NE(all.find("Setup: Disk full"), std::string::npos) << all;
+}
+
+TEST(ThreadErrorMode, ChangesTheCallingThreadOnlyAndRestoresIt) {
+  using TGetThreadErrorMode = DWORD(WINAPI*)();
+  const auto get = reinterpret_cast<TGetThreadErrorMode>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadErrorMode")));
+  if (!get) GTEST_SKIP() << "no per-thread error mode on this system";
+  const DWORD before = get();
+  const UINT processBefore = GetErrorMode();
+  {
+    dlx::TThreadErrorMode mode(SEM_NOOPENFILEERRORBOX);
+    EXPECT_EQ(get(), before | SEM_NOOPENFILEERRORBOX);
+    EXPECT_EQ(GetErrorMode(), processBefore) << "the process's mode is left alone";
+    DWORD other = 0;
+    std::thread([&] { other = get(); }).join();
+    EXPECT_EQ(other & SEM_NOOPENFILEERRORBOX, before & SEM_NOOPENFILEERRORBOX);
+  }
+  EXPECT_EQ(get(), before);
 }
