@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 #include "core/file_utils.h"
@@ -22,7 +23,13 @@ constexpr DWORD kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRI
 
 struct TDeleteContext {
   String root;  // final path of the root folder, canonical
-  std::vector<String> protectedFolders;
+  // Read from the system only when a folder is about to be deleted: reading it costs far more
+  // than deleting one file, and most deletions are of single files.
+  mutable std::optional<std::vector<String>> protectedFolders;
+  const std::vector<String>& ProtectedFolderList() const {
+    if (!protectedFolders) protectedFolders = ProtectedFolders();
+    return *protectedFolders;
+  }
 };
 
 String ErrorText(DWORD code) {
@@ -211,7 +218,7 @@ TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path
   }
   const bool isLink = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (isFolder && IsProtectedFolder(final, context.protectedFolders)) {
+  if (isFolder && IsProtectedFolder(final, context.ProtectedFolderList())) {
     dlx::Log(u"Not deleted: \"" + final + u"\" is a folder of the system or of a user");
     return TSafeDeleteResult::sdRefused;
   }
@@ -251,42 +258,90 @@ bool IsAbsolute(const String& path) {
 
 }  // namespace
 
+namespace {
+
+// Opens the root and learns where it really is; false (with the result to return) when it cannot.
+bool OpenRoot(const String& rootText, const String& target, TDeleteContext& context,
+              TSafeDeleteResult& result) {
+  // The root may itself be reached through a link (a folder moved to another drive); what
+  // counts is where it really is.
+  const dlx::TScopedHandle rootHandle(CreateFileW(dlx::W(LongForm(rootText)), FILE_READ_ATTRIBUTES, kShareAll,
+                                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                                  nullptr));
+  if (!rootHandle) {
+    const DWORD error = GetLastError();
+    if (IsMissing(error)) {
+      result = TSafeDeleteResult::sdNotFound;
+      return false;
+    }
+    dlx::Log(u"Not deleted: \"" + target + u"\", its folder \"" + rootText + u"\" cannot be read: " +
+             ErrorText(error));
+    result = TSafeDeleteResult::sdFailed;
+    return false;
+  }
+  context.root = FinalPath(rootHandle.Get());
+  if (context.root.empty()) {
+    dlx::Log(u"Not deleted: \"" + target + u"\", the system cannot tell where \"" + rootText + u"\" is");
+    result = TSafeDeleteResult::sdFailed;
+    return false;
+  }
+  return true;
+}
+
+// The checks on the path's text; the canonical target, or empty when refused (logged).
+String CheckedTarget(const String& path, const String& rootText) {
+  if (rootText.empty() || path.empty()) {
+    dlx::Log(u"Not deleted: \"" + path + u"\" with no folder to keep it in");
+    return String();
+  }
+  // A name like "C:file" would be taken relative to another folder of drive C.
+  if (!IsAbsolute(path) && path.find(u':') != String::npos) {
+    dlx::Log(u"Not deleted: \"" + path + u"\" is no path inside \"" + rootText + u"\"");
+    return String();
+  }
+  const String target = CanonicalPath(IsAbsolute(path) ? path : rootText + u"\\" + path);
+  if (target.empty() || !IsPathInside(target, rootText, true)) {
+    dlx::Log(u"Not deleted: \"" + path + u"\" lies outside \"" + rootText + u"\"");
+    return String();
+  }
+  return target;
+}
+
+}  // namespace
+
 TSafeDeleteResult SafeDelete(const String& path, const String& root) {
   const String rootText = CanonicalPath(root);
   if (rootText.empty() || path.empty()) {
     dlx::Log(u"Not deleted: \"" + path + u"\" with no folder to keep it in (\"" + root + u"\")");
     return TSafeDeleteResult::sdRefused;
   }
-  // A name like "C:file" would be taken relative to another folder of drive C.
-  if (!IsAbsolute(path) && path.find(u':') != String::npos) {
-    dlx::Log(u"Not deleted: \"" + path + u"\" is no path inside \"" + rootText + u"\"");
-    return TSafeDeleteResult::sdRefused;
-  }
-  const String target = CanonicalPath(IsAbsolute(path) ? path : rootText + u"\\" + path);
-  if (target.empty() || !IsPathInside(target, rootText, true)) {
-    dlx::Log(u"Not deleted: \"" + path + u"\" lies outside \"" + rootText + u"\"");
-    return TSafeDeleteResult::sdRefused;
-  }
+  const String target = CheckedTarget(path, rootText);
+  if (target.empty()) return TSafeDeleteResult::sdRefused;
   TDeleteContext context;
-  {
-    // The root may itself be reached through a link (a folder moved to another drive); what
-    // counts is where it really is.
-    const dlx::TScopedHandle rootHandle(CreateFileW(dlx::W(LongForm(rootText)), FILE_READ_ATTRIBUTES,
-                                                    kShareAll, nullptr, OPEN_EXISTING,
-                                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!rootHandle) {
-      const DWORD error = GetLastError();
-      if (IsMissing(error)) return TSafeDeleteResult::sdNotFound;
-      dlx::Log(u"Not deleted: \"" + target + u"\", its folder \"" + rootText + u"\" cannot be read: " +
-               ErrorText(error));
-      return TSafeDeleteResult::sdFailed;
-    }
-    context.root = FinalPath(rootHandle.Get());
-    if (context.root.empty()) {
-      dlx::Log(u"Not deleted: \"" + target + u"\", the system cannot tell where \"" + rootText + u"\" is");
-      return TSafeDeleteResult::sdFailed;
-    }
-  }
-  context.protectedFolders = ProtectedFolders();
+  TSafeDeleteResult result = TSafeDeleteResult::sdFailed;
+  if (!OpenRoot(rootText, target, context, result)) return result;
   return DeleteObject(context, target);
+}
+
+std::vector<TSafeDeleteResult> SafeDeleteAll(const std::vector<String>& paths, const String& root) {
+  std::vector<TSafeDeleteResult> results;
+  results.reserve(paths.size());
+  const String rootText = CanonicalPath(root);
+  TDeleteContext context;
+  bool rootOpen = false;
+  TSafeDeleteResult rootResult = TSafeDeleteResult::sdFailed;
+  for (const String& path : paths) {
+    const String target = CheckedTarget(path, rootText);
+    if (target.empty()) {
+      results.push_back(TSafeDeleteResult::sdRefused);
+      continue;
+    }
+    // The root is looked up once, when the first path needs it.
+    if (!rootOpen && !(rootOpen = OpenRoot(rootText, target, context, rootResult))) {
+      results.resize(paths.size(), rootResult);
+      return results;
+    }
+    results.push_back(DeleteObject(context, target));
+  }
+  return results;
 }

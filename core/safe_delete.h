@@ -20,6 +20,8 @@
 // its folder with it. Never raises; every refusal and failure is written to the log.
 #pragma once
 
+#include <vector>
+
 #include "lib/dlx_string.h"
 
 enum class TSafeDeleteResult {
@@ -30,3 +32,7 @@ enum class TSafeDeleteResult {
 };
 
 TSafeDeleteResult SafeDelete(const dlx::String& path, const dlx::String& root);
+
+// SafeDelete of each path with the same root, in order, looking the root up once: for the
+// thousands of files an update replaces. One result per path.
+std::vector<TSafeDeleteResult> SafeDeleteAll(const std::vector<dlx::String>& paths, const dlx::String& root);

@@ -3,23 +3,24 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "core/errors.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/fs.h"
 #include "lib/win/handles.h"
+#include "product/zip_file_io.h"
 
-// The Win32 file functions need the declarations of zip.h first.
-// clang-format off
 extern "C" {
-#include "zip.h"
 #include "unzip.h"
-#include "iowin32.h"
+#include "zip.h"
 }
-// clang-format on
 
 using dlx::String;
 
@@ -136,7 +137,7 @@ class TUnzip {
  public:
   explicit TUnzip(const String& fileName) {
     zlib_filefunc64_def functions;
-    fill_win32_filefunc64W(&functions);
+    FillBufferedFileFunctions(functions);
     const String path = LongPath(fileName);
     file_ = unzOpen2_64(dlx::W(path), &functions);
   }
@@ -180,7 +181,7 @@ std::string ZipEntryName(dlx::StringView name) {
 
 TBackupArchiveWriter::TBackupArchiveWriter(const String& fileName) : fileName_(fileName) {
   zlib_filefunc64_def functions;
-  fill_win32_filefunc64W(&functions);
+  FillBufferedFileFunctions(functions);
   const String path = LongPath(fileName);
   zip_ = zipOpen2_64(dlx::W(path), APPEND_STATUS_CREATE, nullptr, &functions);
   if (!zip_) throw OSError(GetLastError(), u"Cannot create \"" + fileName + u"\"");
@@ -197,28 +198,115 @@ void TBackupArchiveWriter::Close() {
   if (result != ZIP_OK) throw OSError(GetLastError(), u"Cannot complete \"" + fileName_ + u"\"");
 }
 
-TBackupEntryRecord TBackupArchiveWriter::Add(const String& sourcePath, const String& entryName) {
-  TBackupEntryRecord record;
-  record.SourcePath = sourcePath;
-  record.EntryName = entryName;
-  const String path = LongPath(sourcePath);
-  dlx::TScopedHandle source(CreateFileW(dlx::W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!source) throw AddError(GetLastError(), u"Cannot open the file");
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(source.Get(), &info))
-    throw AddError(GetLastError(), u"Cannot read the file's times");
+namespace {
 
+// A file read and deflated ahead of the writer, or the reason it could not be.
+struct TPreparedEntry {
+  bool Ready = false;
+  bool Large = false;  // left to the writer, which streams it
+  DWORD Error = 0;
+  String ErrorText;
+  BY_HANDLE_FILE_INFORMATION Info{};
+  std::string Compressed;
+  uint64_t Size = 0;
+  uint32_t Crc = 0;
+};
+
+// Files up to this size are read whole and compressed ahead; larger ones are streamed.
+constexpr uint64_t kPreparedLimit = 2u << 20;
+// How far the compressing threads may run ahead of the writer (bounds the memory in flight).
+constexpr size_t kPreparedWindow = 16;
+
+bool OpenSource(const String& sourcePath, dlx::TScopedHandle& source, BY_HANDLE_FILE_INFORMATION& info,
+                DWORD& error, String& errorText) {
+  const String path = LongPath(sourcePath);
+  source.Reset(CreateFileW(dlx::W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!source) {
+    error = GetLastError();
+    errorText = u"Cannot open the file";
+    return false;
+  }
+  if (!GetFileInformationByHandle(source.Get(), &info)) {
+    error = GetLastError();
+    errorText = u"Cannot read the file's times";
+    return false;
+  }
+  return true;
+}
+
+void Prepare(const TBackupItem& item, TPreparedEntry& entry) {
+  dlx::TScopedHandle source;
+  if (!OpenSource(item.SourcePath, source, entry.Info, entry.Error, entry.ErrorText)) return;
+  const uint64_t size = (static_cast<uint64_t>(entry.Info.nFileSizeHigh) << 32) | entry.Info.nFileSizeLow;
+  if (size > kPreparedLimit) {
+    entry.Large = true;
+    return;
+  }
+  std::string data(static_cast<size_t>(size) + 1, '\0');
+  size_t total = 0;
+  for (;;) {
+    DWORD read = 0;
+    if (total == data.size()) data.resize(data.size() * 2);
+    if (!ReadFile(source.Get(), data.data() + total, static_cast<DWORD>(data.size() - total), &read,
+                  nullptr)) {
+      entry.Error = GetLastError();
+      entry.ErrorText = u"Cannot read the file";
+      return;
+    }
+    if (read == 0) break;
+    total += read;
+  }
+  entry.Size = total;
+  entry.Crc = static_cast<uint32_t>(
+      crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(total)));
+  z_stream stream{};
+  if (deflateInit2(&stream, kBackupCompressionLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    entry.Error = ERROR_NOT_ENOUGH_MEMORY;
+    entry.ErrorText = u"Cannot compress the file";
+    return;
+  }
+  entry.Compressed.resize(deflateBound(&stream, static_cast<uLong>(total)));
+  stream.next_in = reinterpret_cast<Bytef*>(data.data());
+  stream.avail_in = static_cast<uInt>(total);
+  stream.next_out = reinterpret_cast<Bytef*>(entry.Compressed.data());
+  stream.avail_out = static_cast<uInt>(entry.Compressed.size());
+  const int result = deflate(&stream, Z_FINISH);
+  entry.Compressed.resize(stream.total_out);
+  deflateEnd(&stream);
+  if (result != Z_STREAM_END) {
+    entry.Error = ERROR_NOT_ENOUGH_MEMORY;
+    entry.ErrorText = u"Cannot compress the file";
+  }
+}
+
+}  // namespace
+
+bool TBackupArchiveWriter::OpenEntry(const String& entryName, const BY_HANDLE_FILE_INFORMATION& info,
+                                     bool raw) {
   zip_fileinfo zipInfo{};
   zipInfo.dosDate = DosTime(info.ftLastWriteTime);
   zipInfo.external_fa = info.dwFileAttributes;
   uint8_t extra[kNtfsExtraSize];
   MakeNtfsExtra(extra, info.ftLastWriteTime, info.ftLastAccessTime, info.ftCreationTime);
   const std::string name = ZipEntryName(entryName);
+  return zipOpenNewFileInZip4_64(static_cast<zipFile>(zip_), name.c_str(), &zipInfo, extra, kNtfsExtraSize,
+                                 extra, kNtfsExtraSize, nullptr, Z_DEFLATED, kBackupCompressionLevel,
+                                 raw ? 1 : 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                 kVersionMadeByDos, kUtf8NameFlag, 0) == ZIP_OK;
+}
+
+TBackupEntryRecord TBackupArchiveWriter::Add(const String& sourcePath, const String& entryName) {
+  TBackupEntryRecord record;
+  record.SourcePath = sourcePath;
+  record.EntryName = entryName;
+  dlx::TScopedHandle source;
+  BY_HANDLE_FILE_INFORMATION info{};
+  DWORD error = 0;
+  String errorText;
+  if (!OpenSource(sourcePath, source, info, error, errorText)) throw AddError(error, errorText);
   auto* zip = static_cast<zipFile>(zip_);
-  if (zipOpenNewFileInZip4_64(zip, name.c_str(), &zipInfo, extra, kNtfsExtraSize, extra, kNtfsExtraSize,
-                              nullptr, Z_DEFLATED, kBackupCompressionLevel, 0, -MAX_WBITS, 8,
-                              Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeByDos, kUtf8NameFlag, 0) != ZIP_OK)
+  if (!OpenEntry(entryName, info, false))
     throw AddError(GetLastError(), u"Cannot add the entry \"" + entryName + u"\"");
 
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
@@ -244,30 +332,117 @@ TBackupEntryRecord TBackupArchiveWriter::Add(const String& sourcePath, const Str
   return record;
 }
 
-void VerifyBackupArchive(const String& fileName, const std::vector<TBackupEntryRecord>& records) {
-  auto fail = [&](const String& what) {
-    throw EInstallerBackupError(u"The backup \"" + fileName + u"\" could not be verified: " + what +
-                                u". Nothing has been deleted.");
+std::vector<TBackupEntryRecord> TBackupArchiveWriter::AddAll(const std::vector<TBackupItem>& items,
+                                                             const std::function<void(size_t)>& onAdded) {
+  std::vector<TPreparedEntry> prepared(items.size());
+  std::mutex lock;
+  std::condition_variable changed;
+  size_t next = 0, written = 0;
+  bool stop = false;
+  auto work = [&] {
+    for (;;) {
+      size_t index;
+      {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return stop || next >= items.size() || next < written + kPreparedWindow; });
+        if (stop || next >= items.size()) return;
+        index = next++;
+      }
+      TPreparedEntry entry;
+      Prepare(items[index], entry);
+      {
+        std::lock_guard<std::mutex> guard(lock);
+        entry.Ready = true;
+        prepared[index] = std::move(entry);
+      }
+      changed.notify_all();
+    }
   };
+  const size_t workers = std::max<size_t>(1, std::min<size_t>(std::thread::hardware_concurrency(), 4));
+  std::vector<std::thread> threads;
+  struct TJoin {
+    std::vector<std::thread>& Threads;
+    std::mutex& Lock;
+    std::condition_variable& Changed;
+    bool& Stop;
+    ~TJoin() {
+      {
+        std::lock_guard<std::mutex> guard(Lock);
+        Stop = true;
+      }
+      Changed.notify_all();
+      for (std::thread& thread : Threads) thread.join();
+    }
+  } join{threads, lock, changed, stop};
+  for (size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+
+  std::vector<TBackupEntryRecord> records;
+  records.reserve(items.size());
+  auto* zip = static_cast<zipFile>(zip_);
+  for (size_t index = 0; index < items.size(); ++index) {
+    TPreparedEntry entry;
+    {
+      std::unique_lock<std::mutex> guard(lock);
+      changed.wait(guard, [&] { return prepared[index].Ready; });
+      entry = std::move(prepared[index]);
+      prepared[index] = TPreparedEntry();
+    }
+    const TBackupItem& item = items[index];
+    try {
+      if (entry.Error) throw AddError(entry.Error, entry.ErrorText);
+      if (entry.Large) {
+        records.push_back(Add(item.SourcePath, item.EntryName));
+      } else {
+        if (!OpenEntry(item.EntryName, entry.Info, true))
+          throw AddError(GetLastError(), u"Cannot add the entry \"" + item.EntryName + u"\"");
+        const bool ok = entry.Compressed.empty() ||
+                        zipWriteInFileInZip(zip, entry.Compressed.data(),
+                                            static_cast<unsigned>(entry.Compressed.size())) == ZIP_OK;
+        const DWORD code = GetLastError();
+        if (zipCloseFileInZipRaw64(zip, entry.Size, entry.Crc) != ZIP_OK || !ok)
+          throw AddError(ok ? GetLastError() : code, u"Cannot write to the archive");
+        records.push_back({item.SourcePath, item.EntryName, entry.Size, entry.Crc});
+      }
+    } catch (const dlx::EDLXOSError& e) {
+      throw EBackupItemError(e, index);
+    }
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      written = index + 1;
+    }
+    changed.notify_all();
+    if (onAdded) onAdded(index);
+  }
+  return records;
+}
+
+namespace {
+
+// Checks the entries whose index leaves the remainder part when divided by parts, through an
+// archive handle of its own; the first difference found, or empty.
+String VerifyEntries(const String& fileName, const std::vector<TBackupEntryRecord>& records, size_t part,
+                     size_t parts) {
   TUnzip archive(fileName);
-  if (!archive.Get()) fail(u"it cannot be opened");
+  if (!archive.Get()) return u"it cannot be opened";
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(archive.Get(), &global) != UNZ_OK || global.number_entry != records.size())
-    fail(u"it holds " + dlx::IntToStr(static_cast<int64_t>(global.number_entry)) + u" entries instead of " +
-         dlx::IntToStr(static_cast<int64_t>(records.size())));
+    return u"it holds " + dlx::IntToStr(static_cast<int64_t>(global.number_entry)) + u" entries instead of " +
+           dlx::IntToStr(static_cast<int64_t>(records.size()));
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
   int result = unzGoToFirstFile(archive.Get());
-  for (const TBackupEntryRecord& record : records) {
-    TEntryInfo entry;
-    if (result != UNZ_OK || !CurrentEntry(archive.Get(), entry))
-      fail(u"the entry of \"" + record.SourcePath + u"\" is missing");
+  for (size_t index = 0; index < records.size(); ++index, result = unzGoToNextFile(archive.Get())) {
+    const TBackupEntryRecord& record = records[index];
     const String where = u"\"" + record.SourcePath + u"\"";
+    if (result != UNZ_OK) return u"the entry of " + where + u" is missing";
+    if (index % parts != part) continue;
+    TEntryInfo entry;
+    if (!CurrentEntry(archive.Get(), entry)) return u"the entry of " + where + u" cannot be read";
     if (entry.Name != ZipEntryName(record.EntryName) || !(entry.Info.flag & kUtf8NameFlag))
-      fail(u"the entry of " + where + u" has the name \"" + dlx::FromUtf8(entry.Name) + u"\"");
-    if (entry.Info.compression_method != Z_DEFLATED) fail(u"the entry of " + where + u" is not deflated");
+      return u"the entry of " + where + u" has the name \"" + dlx::FromUtf8(entry.Name) + u"\"";
+    if (entry.Info.compression_method != Z_DEFLATED) return u"the entry of " + where + u" is not deflated";
     if (entry.Info.uncompressed_size != record.Size || entry.Info.crc != record.Crc)
-      fail(u"the entry of " + where + u" does not match the file's size and CRC-32");
-    if (unzOpenCurrentFile(archive.Get()) != UNZ_OK) fail(u"the entry of " + where + u" cannot be read");
+      return u"the entry of " + where + u" does not match the file's size and CRC-32";
+    if (unzOpenCurrentFile(archive.Get()) != UNZ_OK) return u"the entry of " + where + u" cannot be read";
     uLong crc = crc32(0, nullptr, 0);
     uint64_t size = 0;
     int read;
@@ -277,9 +452,26 @@ void VerifyBackupArchive(const String& fileName, const std::vector<TBackupEntryR
     }
     const int closed = unzCloseCurrentFile(archive.Get());
     if (read < 0 || closed != UNZ_OK || size != record.Size || crc != record.Crc)
-      fail(u"the data of " + where + u" does not read back as the file");
-    result = unzGoToNextFile(archive.Get());
+      return u"the data of " + where + u" does not read back as the file";
   }
+  return String();
+}
+
+}  // namespace
+
+void VerifyBackupArchive(const String& fileName, const std::vector<TBackupEntryRecord>& records) {
+  // Inflating is the slow part: every processor takes its share of the entries.
+  const size_t parts = std::max<size_t>(1, std::min<size_t>(std::thread::hardware_concurrency(), 4));
+  std::vector<String> problems(parts);
+  std::vector<std::thread> threads;
+  for (size_t part = 1; part < parts; ++part)
+    threads.emplace_back([&, part] { problems[part] = VerifyEntries(fileName, records, part, parts); });
+  problems[0] = VerifyEntries(fileName, records, 0, parts);
+  for (std::thread& thread : threads) thread.join();
+  for (const String& problem : problems)
+    if (!problem.empty())
+      throw EInstallerBackupError(u"The backup \"" + fileName + u"\" could not be verified: " + problem +
+                                  u". Nothing has been deleted.");
   dlx::Log(u"Backup verified: " + fileName + u" (" + dlx::IntToStr(static_cast<int64_t>(records.size())) +
            u" entries)");
 }

@@ -4,12 +4,15 @@
 // proven by reading every entry back, and read again to restore a failed update.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "lib/dlx_string.h"
+#include "lib/exceptions.h"
 #include "lib/string_list.h"
 
 // Deflate level of the backup: the fastest, since an update waits for the backup and most of a
@@ -22,6 +25,20 @@ struct TBackupEntryRecord {
   dlx::String EntryName;  // as given (either separator)
   uint64_t Size = 0;
   uint32_t Crc = 0;
+};
+
+// One file to back up and the name of its entry.
+struct TBackupItem {
+  dlx::String SourcePath;
+  dlx::String EntryName;
+};
+
+// A file that could not be added: the system's code, and which item it was.
+class EBackupItemError : public dlx::EDLXOSError {
+ public:
+  EBackupItemError(const dlx::EDLXOSError& error, size_t index)
+      : dlx::EDLXOSError(error.Code(), error.Message()), Index(index) {}
+  size_t Index;
 };
 
 // The name as stored: UTF-8, "\" turned into "/", no leading separator.
@@ -39,10 +56,16 @@ class TBackupArchiveWriter {
   // Adds the file, read with other readers allowed only, as one Deflate entry. Raises EDLXOSError
   // (with the system's code) when the file cannot be read or the entry cannot be written.
   TBackupEntryRecord Add(const dlx::String& sourcePath, const dlx::String& entryName);
+  // Adds the items in order, as Add does, while other processors read and compress the smaller
+  // files ahead; onAdded runs on the calling thread after each entry. Raises EBackupItemError.
+  std::vector<TBackupEntryRecord> AddAll(const std::vector<TBackupItem>& items,
+                                         const std::function<void(size_t index)>& onAdded);
   // Writes the central directory; raises EDLXOSError when that fails.
   void Close();
 
  private:
+  bool OpenEntry(const dlx::String& entryName, const BY_HANDLE_FILE_INFORMATION& info, bool raw);
+
   void* zip_ = nullptr;
   dlx::String fileName_;
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "core/app_repository.h"
 #include "core/errors.h"
@@ -39,6 +40,17 @@ String BackupTimeStamp() {
   swprintf(text, 32, L"%04u.%02u.%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
            now.wMinute, now.wSecond);
   return dlx::FromW(text);
+}
+
+// Deletes every line equal, ignoring case, to an earlier one; the first stays. (The list's own
+// RemoveDuplicates compares each line with all others, far too slow for thousands of files.)
+void RemoveDuplicatePaths(dlx::TDLXStringList& list) {
+  std::unordered_set<String> seen;
+  seen.reserve(static_cast<size_t>(list.Count()));
+  dlx::TDLXStringList unique;
+  for (int i = 0; i < list.Count(); ++i)
+    if (seen.insert(dlx::UpperCaseText(list.Strings(i))).second) unique.Add(list.Strings(i));
+  if (unique.Count() != list.Count()) list.Assign(unique);
 }
 
 }  // namespace
@@ -108,7 +120,7 @@ void TInstallerActionPrepare::Execute() {
   const TInstallerScriptGroup& components = Script().Components();
   for (int i = 0; i < components.Count(); ++i)
     deleteList.Add(Resources().ExpandPath(components.Items(i)->Name));
-  deleteList.RemoveDuplicates();
+  RemoveDuplicatePaths(deleteList);
 
   ReportStatus(GetCommonText(u"A5"));
   rollback_->MarkChanged();
@@ -158,23 +170,24 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
       backupFolder + u"z Before install " + ProductInfo().GetVersion() + u" [" + BackupTimeStamp() + u"].zip";
   dlx::Log(u"Backup: " + dlx::IntToStr(static_cast<int64_t>(items.size())) + u" files, " +
            dlx::IntToStr(total) + u" bytes, into " + archiveName);
+  std::vector<TBackupItem> entries;
+  entries.reserve(items.size());
+  for (const TInstallerFileListItem* item : items) entries.push_back({item->FileName, item->TargetName});
   std::vector<TBackupEntryRecord> records;
-  records.reserve(items.size());
   {
     TBackupArchiveWriter archive(archiveName);
-    for (const TInstallerFileListItem* item : items) {
-      try {
-        records.push_back(archive.Add(item->FileName, item->TargetName));
-      } catch (const dlx::EDLXOSError& e) {
-        throw EInstallerBackupError(
-            FormatText(u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
-                       {item->FileName, dlx::IntToStr(dlx::FileSize(item->FileName)), e.Message(),
-                        dlx::platform::ErrorMessage(e.Code())}));
-      }
-      ReportPosition();
+    try {
+      records = archive.AddAll(entries, [this](size_t) { ReportPosition(); });
+    } catch (const EBackupItemError& e) {
+      const String& file = entries[e.Index].SourcePath;
+      throw EInstallerBackupError(FormatText(
+          u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
+          {file, dlx::IntToStr(dlx::FileSize(file)), e.Message(), dlx::platform::ErrorMessage(e.Code())}));
     }
     archive.Close();
   }
+  dlx::Log(u"Backup written: " + dlx::IntToStr(dlx::FileSize(archiveName)) + u" bytes, Deflate level " +
+           dlx::IntToStr(kBackupCompressionLevel));
   // Nothing is deleted before the backup is proven.
   VerifyBackupArchive(archiveName, records);
   rollback_->SetBackup(archiveName, records);
@@ -182,6 +195,9 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
 
 void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
   rollback_->MarkDeleting();
+  // Grouped by the folder each deletion is confined to, in list order within each group.
+  std::vector<String> roots;
+  std::vector<std::vector<String>> groups;
   for (int i = 0; i < deleteList.Count(); ++i) {
     const String& path = deleteList.Strings(i);
     if (IsRunLog(path)) continue;
@@ -190,12 +206,23 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
       dlx::Log(u"Not deleted, outside the folders of the installation: " + path);
       continue;
     }
-    SafeDelete(path, root);
+    size_t group = 0;
+    while (group < roots.size() && roots[group] != root) ++group;
+    if (group == roots.size()) {
+      roots.push_back(root);
+      groups.emplace_back();
+    }
+    groups[group].push_back(path);
   }
+  int deleted = 0;
+  for (size_t group = 0; group < roots.size(); ++group)
+    for (TSafeDeleteResult result : SafeDeleteAll(groups[group], roots[group]))
+      if (result == TSafeDeleteResult::sdDeleted) ++deleted;
+  rollback_->CountDeleted(deleted);
   // The folders that directly held a listed file, deepest first, when they are empty now.
   dlx::TDLXStringList folders;
   for (int i = 0; i < deleteList.Count(); ++i) folders.Add(dlx::ExtractFilePath(deleteList.Strings(i)));
-  folders.RemoveDuplicates();
+  RemoveDuplicatePaths(folders);
   folders.Sort();
   for (int i = folders.Count() - 1; i >= 0; --i)
     if (rollback_->MayRemoveFolder(folders.Strings(i)) && dlx::RemoveDirectory(folders.Strings(i)))

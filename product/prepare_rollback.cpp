@@ -154,8 +154,9 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
                  u"\":");
       for (int i = 0; i < failures.Count(); ++i) report.Add(failures.Strings(i));
     }
-  } else if (changed_ && !existing_.empty()) {
-    report.Add(u"The previous installation could not be restored: no backup of it was made.");
+  } else if (deleted_ > 0) {
+    report.Add(u"The previous installation could not be restored: no backup of it was made (" +
+               dlx::IntToStr(deleted_) + u" files had been deleted).");
   } else {
     report.Add(u"The files of this installation were removed.");
   }

@@ -30,6 +30,8 @@ class TPrepareRollback {
   // From here on the previous installation is being changed (tasks, then deletion).
   void MarkChanged() { changed_ = true; }
   void MarkDeleting() { deleting_ = true; }
+  // Files of the previous installation that the deletion step removed.
+  void CountDeleted(int count) { deleted_ += count; }
   // The path lies inside the installation folder or a data folder (compared by whole components,
   // ignoring case, after "." and ".." are resolved), or is the obsolete codec library.
   bool MayDelete(const dlx::String& path) const;
@@ -54,6 +56,7 @@ class TPrepareRollback {
   std::vector<TBackupEntryRecord> records_;
   bool changed_ = false;
   bool deleting_ = false;
+  int deleted_ = 0;
 };
 
 // The path lies inside the folder, by whole components after "." and ".." are resolved, ignoring

@@ -93,6 +93,17 @@ expect "fresh install made no backup folder" test ! -e "$root/fresh/ZUVA/!Backup
 expect "the run's log in the installation folder is kept" grep -q 'Setup ends with exit code 0' <(log_text "$root/fresh/ZUVA/install.log")
 run reg delete "$uninstall_root\\ZUVA" /f
 
+# ---- a fresh installation that fails at its last step (ZUVA.ini cannot be written, a folder has
+# that name) leaves nothing behind: no files, no folders, no uninstall entry
+mkdir -p "$root/freshfail/ZUVA/ZUVA.ini"
+run "$setup" "/AUTO=$winroot\\freshfail\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\freshfail.log"
+code=$?
+expect "the failing fresh install exits 1603 (status $code)" test $code -eq $failed_status
+expect "the files of the failed fresh install were written first" grep -q 'Written "C:\\zu\\freshfail\\ZUVA\\ZUVA.exe"' <(log_text "$root/freshfail.log")
+expect "nothing is left but what was there" test "$(cd "$root/freshfail" && find . | sort | tr '\n' ' ')" = ". ./ZUVA ./ZUVA/ZUVA.ini "
+expect "the failed fresh install left no uninstall entry" test -z "$(reg_text "$uninstall_root\\ZUVA")"
+expect "the log says the installation's files were removed" grep -q 'The files of this installation were removed' <(log_text "$root/freshfail.log")
+
 clear_data
 # ---- update from 3.90 of the older generation, two users
 d3=$root/g3/ZUVA
@@ -104,7 +115,7 @@ run reg add "$uninstall_root\\ZUVA3" /v InstallPath /d 'C:\zu\g3\ZUVA\' /f
 run "$setup" "/AUTO=$winroot\\g3\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\g3.log"
 code=$?
 expect "update from 3.90 exits 0 (got $code)" test $code -eq 0
-log_text "$root/g3.log" | grep -q 'options Auto,Update,Silent' && pass "3.90 is updated in place" || fail "3.90 is updated in place"
+expect "3.90 is updated in place" grep -q 'options Auto,Update,Silent' <(log_text "$root/g3.log")
 for user in "$me" alice; do
   new=$(appdata_of "$user")/ZUVA
   expect "$user: data folder moved from ZUVA3 to ZUVA" test -d "$new" -a ! -e "$(appdata_of "$user")/ZUVA3"
@@ -144,8 +155,10 @@ clear_data
 # ---- update from 4.50 portable
 d45=$root/p45/ZUVA
 python3 "$make_old" 4500 "$d45" >/dev/null
-run "$setup" "/AUTO=$winroot\\p45\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\p45.log"
+# The run's own log lies in the installation folder: neither archived nor deleted.
+run "$setup" "/AUTO=$winroot\\p45\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\p45\\ZUVA\\update.log"
 code=$?
+cp "$d45/update.log" "$root/p45.log" 2>/dev/null
 expect "update from 4.50 portable exits 0 (got $code)" test $code -eq 0
 expect "the update ran as a portable one" grep -q 'options Auto,Portable,Update,Silent' <(log_text "$root/p45.log")
 for name in Profile/ZUVA.ini Profile/zuva_custom_covers.db "Profile/Playlists/Road trip.zpl" \
@@ -160,6 +173,8 @@ expect "portable: ZUVA.ini says UserMode=0" grep -qx 'UserMode=0' <(ini_text "$d
 listing=$(zip_listing "$(only_archive "$d45")")
 expect "portable archive names are relative to the folder" \
   bash -c 'grep -q "^Profile/Playlists/Road trip.zpl|" <<<"$1" && grep -q "^ZUVA.exe|" <<<"$1" && ! grep -q "^Program/" <<<"$1"' _ "$listing"
+expect "portable: the run's log is not in the archive" bash -c '! grep -q "update.log" <<<"$1"' _ "$listing"
+expect "portable: the run's log is complete" grep -q 'Setup ends with exit code 0' <(log_text "$d45/update.log")
 expect "portable: no uninstall entry" test -z "$(reg_text "$uninstall_root\\ZUVA")"
 
 clear_data
@@ -268,6 +283,19 @@ expect "the user's data folder is byte for byte as before" test "$(fingerprint "
 expect "attributes come back (Readme.txt read-only)" grep -q 'R.*Readme.txt' <(timeout 60 "$wine_run" cmd /c attrib 'C:\zu\fail\ZUVA\Readme.txt' 2>/dev/null)
 expect "the uninstall entry is as before" test "$(reg_text "$uninstall_root\\ZUVA")" = "$registry_before"
 if [ "$(fingerprint "$dfail")" != "$before" ]; then diff <(echo "$before") <(fingerprint "$dfail") | head -20; fi
+
+# The same without a backup: nothing to put back, and the error says so.
+rm -f "$root/held" "$root/release"
+timeout 200 "$wine_run" "$holder" 'C:\zu\fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release' >/dev/null 2>&1 &
+holder_pid=$!
+for _ in $(seq 1 60); do [ -e "$root/held" ] && break; sleep 0.5; done
+run "$setup" "/AUTO=$winroot\\fail\\ZUVA" /SILENT /SUPPRESSMSGBOXES /NOBACKUP "/LOG=$winroot\\nobackup.log"
+code=$?
+touch "$root/release"
+wait "$holder_pid" 2>/dev/null
+expect "the failed update without backup exits 1603 (status $code)" test $code -eq $failed_status
+expect "its error says the previous installation could not be restored" \
+  grep -q 'Error: .*The previous installation could not be restored: no backup of it was made' <(log_text "$root/nobackup.log")
 
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
 run reg delete "$profile_list\\S-1-5-21-0-0-0-1001" /f
