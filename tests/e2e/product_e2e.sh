@@ -92,6 +92,23 @@ expect "the registry entry holds the uninstaller" grep -qF 'C:\zuva-p2e\ZUVA\Uni
 expect "the install log shows the closing pass" grep -q 'Closing running programs, pass 1: no window found' <<<"$install_log"
 expect "the shell was told of new associations" grep -q 'file associations changed' <<<"$install_log"
 
+# ---- an unattended run without message boxes gives up on a player window that will not close
+timeout 300 "$wine_run" "$winroot\\ZUVA\\ZUVA.exe" /KEEPOPEN >/dev/null 2>&1 &
+held_player=$!
+sleep 3
+start=$(date +%s)
+run "$setup" "/AUTO=$winroot\\Held" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\held.log"
+code=$?
+took=$(($(date +%s) - start))
+expect "a player that stays open ends the run with 1603 (status $code)" test $code -eq $((1603 % 256))
+expect "after about a minute ($took s)" test $took -ge 60 -a $took -lt 120
+held_log=$(log_text "$root/held.log")
+expect "each pass is logged with the window class found" grep -q 'pass 2: asked to close TZUVAMainForm' <<<"$held_log"
+expect "the error names the window that stayed" grep -q 'did not close within 60 seconds' <<<"$held_log"
+expect "nothing was installed" test ! -e "$root/Held/ZUVA.exe"
+run taskkill /F /IM ZUVA.exe
+wait $held_player
+
 # ---- what the user and the product leave before the removal
 mkdir -p "$dest/!Backup" "$dest/Playlists" "$dest/Profile"
 echo zip >"$dest/!Backup/ZUVA 5.00.zip"
