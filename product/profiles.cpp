@@ -32,6 +32,13 @@ void TInstallerProfileHelper::Populate(TInstallerProfileInfoList& list) {
     add(zuva_names::kSingleUserName, nullptr);
     return;
   }
+  // Without an installed copy at the destination there is no "installed version" whose data
+  // folders could be meant: version 0 would name the older generation's folders, which may
+  // belong to a copy installed elsewhere, and the backup would delete them.
+  if (oldVersion <= 0) {
+    dlx::Log(u"No installed version at the destination: the users' data folders are left alone");
+    return;
+  }
   const auto accounts = TDLXUserAccounts::Populate();
   for (int i = 0; i < accounts->Count(); ++i) add(accounts->Items(i).UserName, &accounts->Items(i));
 }

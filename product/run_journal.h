@@ -46,6 +46,11 @@ template <typename T>
 class TJournaledAction final : public T {
  public:
   void Execute() override {
+    // Taken while the run is certainly on: a cancel detaches the thread from the installer object
+    // (which keeps it alive until this action returns).
+    TInstallerThread* thread = Installer->Thread();
+    const bool last = thread && thread->Actions().Count() > 0 &&
+                      &thread->Actions().Items(thread->Actions().Count() - 1) == this;
     try {
       T::Execute();
     } catch (const dlx::EDLXException& e) {
@@ -56,7 +61,10 @@ class TJournaledAction final : public T {
       const dlx::String report = RunJournal().Rollback();
       throw EInstallerGeneralError(dlx::FromUtf8(e.what()) + (report.empty() ? u"" : u"\r\n" + report));
     }
-    if (Installer->Thread() && Installer->Thread()->Terminated()) {
+    // Cancelled: this action stopped early, or a request came while it ran and no further action
+    // will run. A request that comes as the last action finishes leaves the run complete.
+    const bool cancelRequested = this->CancelRequested() || (thread && thread->Terminated());
+    if (this->Stopped() || (cancelRequested && !last)) {
       const dlx::String report = RunJournal().Rollback();
       if (!report.empty()) Installer->AddError(report);
     }

@@ -126,6 +126,8 @@ void TInstallerUpdateTaskRemoveUninstallInfo::Execute(dlx::TDLXStringList*) {
 }
 
 void TInstallerUpdateTaskRemoveFromRegistry::Execute(dlx::TDLXStringList*) {
+  // The program's path is quoted: unquoted, a folder with a blank would let a program planted
+  // before the blank run instead.
   const String program = Installer->DestPath() + zuva_names::kRegistrar;
   if (!ExecuteAndWait(program, u"/REG=U")) dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
   TInstallerApplicationRepository::Unregister(ProductInfo().GetName());

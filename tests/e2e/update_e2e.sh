@@ -81,8 +81,11 @@ PY
 }
 only_archive() { ls "$1"/\!Backup/*.zip 2>/dev/null | head -n 1; }
 
-# ---- fresh silent installation: the configuration file, and no backup of nothing
-mkdir -p "$root/fresh/ZUVA"
+clear_data
+# ---- fresh silent installation: the configuration file, and no backup of nothing; the data
+# folder of an older generation's copy installed elsewhere is not the fresh installation's
+mkdir -p "$root/fresh/ZUVA" "$(appdata_of "$me")/ZUVA3"
+echo "another copy's library" >"$(appdata_of "$me")/ZUVA3/ZUVA3.zdb"
 run "$setup" "/AUTO=$winroot\\fresh\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\fresh\\ZUVA\\install.log"
 code=$?
 expect "fresh install exits 0 (got $code)" test $code -eq 0
@@ -90,6 +93,7 @@ config=$(ini_text "$root/fresh/ZUVA/ZUVA.ini")
 expect "ZUVA.ini: a machine installation, English, version 5050" \
   test "$(grep -x -e 'UserMode=1' -e 'DefaultLang=English.lng' -e 'Version=5050' <<<"$config" | wc -l)" -eq 3
 expect "fresh install made no backup folder" test ! -e "$root/fresh/ZUVA/!Backup"
+expect "fresh install left the ZUVA3 data folder of another copy alone" test -f "$(appdata_of "$me")/ZUVA3/ZUVA3.zdb"
 expect "the run's log in the installation folder is kept" grep -q 'Setup ends with exit code 0' <(log_text "$root/fresh/ZUVA/install.log")
 run reg delete "$uninstall_root\\ZUVA" /f
 
