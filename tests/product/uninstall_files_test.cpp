@@ -212,15 +212,4 @@ TEST_F(UninstallUsersTest, RemovingUserContentReachesEveryAccountButABackupProfi
   EXPECT_TRUE(dlx::DirectoryExists(Dest() + u"!Backup"));
 }
 
-TEST_F(UninstallUsersTest, APortableCopyLeavesTheUsersAlone) {
-  MakeInstallation(false);
-  installer_->Settings().WriteBool(u"Common", u"RemoveBackups", true);
-  installer_->Settings().WriteBool(u"Common", u"RemoveContent", true);
-  TInstallerActionUninstallFiles action;
-  action.Execute();
-  EXPECT_FALSE(dlx::DirectoryExists(Dest()));
-  EXPECT_TRUE(Exists(own_ + u"ZUVA.zdb"));
-  EXPECT_TRUE(Exists(Data(u"alice") + u"ZUVA.zdb"));
-}
-
 }  // namespace
