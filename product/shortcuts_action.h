@@ -13,14 +13,13 @@ class TInstallerActionShortcuts : public TInstallerAction {
   void Execute() override;
   void BuildSummary(TInstallerSummaryBuilder& builder) override;
 
+ private:
   // Whether the script entry belongs to a chosen location (its link path as written names one of
   // the enabled location variables, whatever its case) and, on Windows 8 and later, whether its
   // target is a program: the start screen shows only shortcuts to programs.
   bool IsSelected(const TInstallerScriptFile& entry, bool windows8OrLater) const;
   // Fills the enabled location variables from the settings.
   void PrepareLocations();
-
- private:
   void CreateShortcut(const TInstallerScriptFile& entry);
 
   std::unique_ptr<dlx::TDLXStringList> locations_;
