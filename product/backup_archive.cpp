@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "core/errors.h"
@@ -349,7 +350,14 @@ std::vector<TBackupEntryRecord> TBackupArchiveWriter::AddAll(const std::vector<T
         index = next++;
       }
       TPreparedEntry entry;
-      Prepare(items[index], entry);
+      try {
+        Prepare(items[index], entry);
+      } catch (const std::exception&) {
+        // Nothing may leave a thread: the writer reports it for this file.
+        entry = TPreparedEntry();
+        entry.Error = ERROR_NOT_ENOUGH_MEMORY;
+        entry.ErrorText = u"Cannot read the file into memory";
+      }
       {
         std::lock_guard<std::mutex> guard(lock);
         entry.Ready = true;
@@ -374,7 +382,13 @@ std::vector<TBackupEntryRecord> TBackupArchiveWriter::AddAll(const std::vector<T
       for (std::thread& thread : Threads) thread.join();
     }
   } join{threads, lock, changed, stop};
-  for (size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+  for (size_t i = 0; i < workers; ++i) {
+    try {
+      threads.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer helpers; with none, the writer prepares each file itself
+    }
+  }
 
   std::vector<TBackupEntryRecord> records;
   records.reserve(items.size());
@@ -383,10 +397,11 @@ std::vector<TBackupEntryRecord> TBackupArchiveWriter::AddAll(const std::vector<T
     TPreparedEntry entry;
     {
       std::unique_lock<std::mutex> guard(lock);
-      changed.wait(guard, [&] { return prepared[index].Ready; });
+      if (!threads.empty()) changed.wait(guard, [&] { return prepared[index].Ready; });
       entry = std::move(prepared[index]);
       prepared[index] = TPreparedEntry();
     }
+    if (threads.empty()) Prepare(items[index], entry);
     const TBackupItem& item = items[index];
     try {
       if (entry.Error) throw AddError(entry.Error, entry.ErrorText);
@@ -463,10 +478,23 @@ void VerifyBackupArchive(const String& fileName, const std::vector<TBackupEntryR
   // Inflating is the slow part: every processor takes its share of the entries.
   const size_t parts = std::max<size_t>(1, std::min<size_t>(std::thread::hardware_concurrency(), 4));
   std::vector<String> problems(parts);
+  // Nothing may leave a thread, and the calling thread must get to the joins.
+  auto verify = [&](size_t part) {
+    try {
+      problems[part] = VerifyEntries(fileName, records, part, parts);
+    } catch (const std::exception&) {
+      problems[part] = u"it cannot be read into memory";
+    }
+  };
   std::vector<std::thread> threads;
-  for (size_t part = 1; part < parts; ++part)
-    threads.emplace_back([&, part] { problems[part] = VerifyEntries(fileName, records, part, parts); });
-  problems[0] = VerifyEntries(fileName, records, 0, parts);
+  for (size_t part = 1; part < parts; ++part) {
+    try {
+      threads.emplace_back(verify, part);
+    } catch (const std::system_error&) {
+      verify(part);  // no thread to be had: this one does that share too
+    }
+  }
+  verify(0);
   for (std::thread& thread : threads) thread.join();
   for (const String& problem : problems)
     if (!problem.empty())

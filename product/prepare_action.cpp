@@ -53,6 +53,14 @@ void RemoveDuplicatePaths(dlx::TDLXStringList& list) {
   if (unique.Count() != list.Count()) list.Assign(unique);
 }
 
+// One of the files that are deleted but never archived.
+bool IsNotBackedUp(const String& path) {
+  const String name = dlx::ExtractFileName(path);
+  for (const char16_t* notBackedUp : zuva_names::kNotBackedUpFiles)
+    if (dlx::SameText(name, notBackedUp)) return true;
+  return false;
+}
+
 }  // namespace
 
 TInstallerActionPrepare::TInstallerActionPrepare() = default;
@@ -109,7 +117,10 @@ void TInstallerActionPrepare::Execute() {
   dlx::TDLXStringList archives;
   dlx::EnumFiles(dest + zuva_names::kBackupFolder, u"*.zip;", archives);
   archives.Sort();
-  for (int i = 0; i + 3 < archives.Count(); ++i) deleteList.Add(archives.Strings(i));
+  for (int i = 0; i + 3 < archives.Count(); ++i) {
+    deleteList.Add(archives.Strings(i));
+    prunedArchives_.insert(dlx::UpperCaseText(archives.Strings(i)));
+  }
 
   for (const auto& folder : zuva_names::kObsoletePluginFolders)
     if (folder.BelowVersion == 0 || installedVersion < folder.BelowVersion)
@@ -194,7 +205,7 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
 }
 
 void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
-  rollback_->MarkDeleting();
+  int heldAside = 0;
   // Grouped by the folder each deletion is confined to, in list order within each group.
   std::vector<String> roots;
   std::vector<std::vector<String>> groups;
@@ -206,6 +217,13 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
       dlx::Log(u"Not deleted, outside the folders of the installation: " + path);
       continue;
     }
+    // Old backups and the files that are never archived cannot come back from this run's
+    // archive: they are held aside instead, until the next restart.
+    const bool holdable = IsNotBackedUp(path) || prunedArchives_.count(dlx::UpperCaseText(path)) != 0;
+    if (holdable && rollback_->HoldAside(path)) {
+      ++heldAside;
+      continue;
+    }
     size_t group = 0;
     while (group < roots.size() && roots[group] != root) ++group;
     if (group == roots.size()) {
@@ -214,7 +232,7 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
     }
     groups[group].push_back(path);
   }
-  int deleted = 0;
+  int deleted = heldAside;
   for (size_t group = 0; group < roots.size(); ++group)
     for (TSafeDeleteResult result : SafeDeleteAll(groups[group], roots[group]))
       if (result == TSafeDeleteResult::sdDeleted) ++deleted;

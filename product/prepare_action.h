@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "core/action.h"
@@ -31,4 +32,5 @@ class TInstallerActionPrepare : public TInstallerAction {
   std::vector<std::unique_ptr<TInstallerUpdateTask>> tasks_;
   int progressTotal_ = 0;
   std::shared_ptr<TPrepareRollback> rollback_;
+  std::unordered_set<dlx::String> prunedArchives_;
 };

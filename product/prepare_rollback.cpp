@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "core/app_repository.h"
+#include "core/entry.h"
 #include "core/paths.h"
 #include "core/safe_delete.h"
 #include "lib/file_enum.h"
@@ -102,6 +103,32 @@ String TPrepareRollback::RootOf(const String& path) const {
   return String();
 }
 
+bool TPrepareRollback::HoldAside(const String& path) {
+  const DWORD attributes = GetFileAttributesW(dlx::W(dlx::ApplyLongPathRule(path)));
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    return false;
+  if (RootOf(path).empty()) return false;
+  try {
+    if (holdFolder_.empty()) holdFolder_ = CreatePrivateFolder(dlx::GetTempPath());
+  } catch (const dlx::EDLXException& e) {
+    dlx::Log(u"No folder to hold files aside in: " + e.Message());
+    return false;
+  }
+  const String target =
+      holdFolder_ + dlx::IntToStr(static_cast<int64_t>(held_.size())) + u"_" + dlx::ExtractFileName(path);
+  if (!MoveFileExW(dlx::W(dlx::ApplyLongPathRule(path)), dlx::W(dlx::ApplyLongPathRule(target)),
+                   MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
+    return false;
+  // Gone for good at the next restart, unless the rollback takes it back first.
+  MoveFileExW(dlx::W(dlx::ApplyLongPathRule(target)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  // And the folder after the files (restart operations run in the order they were made).
+  MoveFileExW(dlx::W(dlx::ExcludeTrailingPathDelimiter(holdFolder_)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  held_.emplace_back(path, target);
+  dlx::Log(u"Deleted \"" + path + u"\" (held in \"" + target + u"\" until the run ends)");
+  return true;
+}
+
 bool TPrepareRollback::Known(const String& path) const {
   return existing_.count(Key(path)) != 0;
 }
@@ -160,6 +187,20 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
   } else {
     report.Add(u"The files of this installation were removed.");
   }
+
+  int failedHeld = 0;
+  for (auto held = held_.rbegin(); held != held_.rend(); ++held) {
+    dlx::ForceDirectories(dlx::ExtractFilePath(held->first));
+    if (MoveFileExW(dlx::W(dlx::ApplyLongPathRule(held->second)), dlx::W(dlx::ApplyLongPathRule(held->first)),
+                    MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      dlx::Log(u"Rollback: put back \"" + held->first + u"\"");
+    else
+      ++failedHeld;
+  }
+  held_.clear();
+  if (failedHeld)
+    report.Add(u"Rollback: " + dlx::IntToStr(failedHeld) +
+               u" cache file(s) could not be put back; they are rebuilt.");
 
   int failedKeys = 0;
   for (const TRegistrySnapshot& snapshot : registry_)

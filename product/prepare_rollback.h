@@ -29,7 +29,6 @@ class TPrepareRollback {
   void SetBackup(const dlx::String& archive, const std::vector<TBackupEntryRecord>& records);
   // From here on the previous installation is being changed (tasks, then deletion).
   void MarkChanged() { changed_ = true; }
-  void MarkDeleting() { deleting_ = true; }
   // Files of the previous installation that the deletion step removed.
   void CountDeleted(int count) { deleted_ += count; }
   // The path lies inside the installation folder or a data folder (compared by whole components,
@@ -37,6 +36,12 @@ class TPrepareRollback {
   bool MayDelete(const dlx::String& path) const;
   // The folder is one of those folders or lies inside one.
   bool MayRemoveFolder(const dlx::String& folder) const;
+
+  // Takes a file that is deleted without a backup (a cache, the self-updater, an old archive) out of the way
+  // instead: moved into a private folder of the temporary folder and deleted at the next restart,
+  // so that a failed run can put it back. False when it could not be moved (the caller deletes
+  // it then).
+  bool HoldAside(const dlx::String& path);
 
   // The folder a deletion of the path is confined to (one of MayDelete's), or empty.
   dlx::String RootOf(const dlx::String& path) const;
@@ -55,8 +60,9 @@ class TPrepareRollback {
   dlx::String archive_;
   std::vector<TBackupEntryRecord> records_;
   bool changed_ = false;
-  bool deleting_ = false;
   int deleted_ = 0;
+  dlx::String holdFolder_;
+  std::vector<std::pair<dlx::String, dlx::String>> held_;  // original path, where it is now
 };
 
 // The path lies inside the folder, by whole components after "." and ".." are resolved, ignoring

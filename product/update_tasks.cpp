@@ -41,38 +41,30 @@ void AppendExisting(dlx::TDLXStringList* list, const String& path) {
   if (list && dlx::FileExists(path)) list->Add(path);
 }
 
-void CopyTree(const String& source, const String& target) {
+// Copies the tree; false at the first failure.
+bool CopyTree(const String& source, const String& target) {
   dlx::TDLXFindFileInfo info;
   bool targetMade = false;
-  auto ensureTarget = [&] {
-    if (targetMade) return true;
-    targetMade = dlx::DirectoryExists(target) || dlx::ForceDirectories(target);
-    return targetMade;
-  };
   bool ok = true;
   if (dlx::FindFirst(source, u"", dlx::tmAll, info)) {
     do {
-      if (!ensureTarget()) {
-        ok = false;
-        break;
-      }
-      if (info.Type == dlx::ftFolder) {
-        CopyTree(info.FullPath() + u"\\", target + info.Name + u"\\");
-      } else if (!dlx::CopyFile(info.FullPath(), target + info.Name, false)) {
-        ok = false;
-        break;
-      }
-    } while (dlx::FindNext(info));
+      // The target is made only when there is something to copy.
+      if (!targetMade) targetMade = dlx::DirectoryExists(target) || dlx::ForceDirectories(target);
+      ok = targetMade &&
+           (info.Type == dlx::ftFolder ? CopyTree(info.FullPath() + u"\\", target + info.Name + u"\\")
+                                       : dlx::CopyFile(info.FullPath(), target + info.Name, false));
+    } while (ok && dlx::FindNext(info));
     dlx::FindClose(info);
   }
-  if (!ok) throw EInstallerInstallError(FormatText(u"Cannot copy \"%s\" to \"%s\"", {source, target}));
+  return ok;
 }
 
 }  // namespace
 
 void TSetupHelper::CopyFolder(const String& source, const String& target, bool move) {
   if (dlx::SameText(source, target)) return;
-  CopyTree(dlx::IncludeTrailingPathDelimiter(source), dlx::IncludeTrailingPathDelimiter(target));
+  if (!CopyTree(dlx::IncludeTrailingPathDelimiter(source), dlx::IncludeTrailingPathDelimiter(target)))
+    throw EInstallerInstallError(FormatText(u"Cannot copy \"%s\" to \"%s\"", {source, target}));
   dlx::Log(u"Copied \"" + source + u"\" to \"" + target + u"\"");
   if (move) DeleteTree(source, source);
 }

@@ -260,7 +260,9 @@ clear_data
 # ---- an update that fails after the old files were deleted: everything comes back
 dfail=$root/fail/ZUVA
 python3 "$make_old" 5020 "$dfail" --user "$me=$(appdata_of "$me")" >/dev/null
-attrib_file="$dfail/Readme.txt"
+# Four older archives, of which the update prunes two: a failed update keeps them all.
+mkdir -p "$dfail/!Backup"
+for day in 01 02 03 04; do cp "$(only_archive "$d3")" "$dfail/!Backup/z Before install 5.00 [2020.02.$day 10-00-00].zip"; done
 run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\fail\ZUVA\' /f
 run reg add "$uninstall_root\\ZUVA" /v DisplayVersion /d '5.02' /f
 run attrib +r 'C:\zu\fail\ZUVA\Readme.txt'
@@ -280,12 +282,12 @@ log=$(log_text "$root/fail.log")
 expect "the failed update exits 1603 (status $code)" test $code -eq $failed_status
 expect "the old files had been deleted before the failure" grep -q 'Deleted "C:\\zu\\fail\\ZUVA\\ZUVA.exe"' <<<"$log"
 expect "the log says the previous installation was restored" grep -q 'The previous installation was restored from the backup' <<<"$log"
-# The cache databases and the self-updater are deleted without a backup by design.
-expect "the installation folder is byte for byte as before (but for caches and updater)" \
-  test "$(fingerprint "$dfail" | grep -v -e zuva_waveform.cache -e ZUVAUpdater.exe)" = "$(grep -v -e zuva_waveform.cache -e ZUVAUpdater.exe <<<"$before")"
+expect "the installation folder is byte for byte as before" test "$(fingerprint "$dfail")" = "$before"
 expect "the user's data folder is byte for byte as before" test "$(fingerprint "$(appdata_of "$me")/ZUVA")" = "$data_before"
 expect "attributes come back (Readme.txt read-only)" grep -q 'R.*Readme.txt' <(timeout 60 "$wine_run" cmd /c attrib 'C:\zu\fail\ZUVA\Readme.txt' 2>/dev/null)
 expect "the uninstall entry is as before" test "$(reg_text "$uninstall_root\\ZUVA")" = "$registry_before"
+expect "the pruned archives are back, the new one kept" \
+  test "$(ls "$dfail/!Backup" | grep -c '^z Before install 5.00 \[2020.02')" -eq 4 -a "$(ls "$dfail/!Backup" | wc -l)" -eq 5
 if [ "$(fingerprint "$dfail")" != "$before" ]; then diff <(echo "$before") <(fingerprint "$dfail") | head -20; fi
 
 # The same without a backup: nothing to put back, and the error says so.
@@ -300,6 +302,33 @@ wait "$holder_pid" 2>/dev/null
 expect "the failed update without backup exits 1603 (status $code)" test $code -eq $failed_status
 expect "its error says the previous installation could not be restored" \
   grep -q 'Error: .*The previous installation could not be restored: no backup of it was made' <(log_text "$root/nobackup.log")
+
+# ---- a failed update from 3.90 for two users: the new data folders go, the old ones, the
+# renamed files and the ZUVA3 entry come back
+clear_data
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+dg=$root/g3fail/ZUVA
+python3 "$make_old" 3900 "$dg" --user "$me=$(appdata_of "$me")" --user "alice=$(appdata_of alice)" >/dev/null
+run reg add "$uninstall_root\\ZUVA3" /v InstallPath /d 'C:\zu\g3fail\ZUVA\' /f
+registry_before=$(reg_text "$uninstall_root")
+before=$(fingerprint "$dg")
+mine_before=$(fingerprint "$(appdata_of "$me")/ZUVA3")
+alice_before=$(fingerprint "$(appdata_of alice)/ZUVA3")
+rm -f "$root/held" "$root/release"
+timeout 200 "$wine_run" "$holder" 'C:\zu\g3fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release' >/dev/null 2>&1 &
+holder_pid=$!
+for _ in $(seq 1 60); do [ -e "$root/held" ] && break; sleep 0.5; done
+run "$setup" "/AUTO=$winroot\\g3fail\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\g3fail.log"
+code=$?
+touch "$root/release"
+wait "$holder_pid" 2>/dev/null
+expect "the failed update from 3.90 exits 1603 (status $code)" test $code -eq $failed_status
+expect "the old data folders had been moved before the failure" grep -q 'Copied "C:\\users\\alice\\AppData\\Roaming\\ZUVA3' <(log_text "$root/g3fail.log")
+expect "3.90: the installation folder is as before" test "$(fingerprint "$dg")" = "$before"
+expect "3.90: $me's old data folder is as before" test "$(fingerprint "$(appdata_of "$me")/ZUVA3")" = "$mine_before"
+expect "3.90: alice's old data folder is as before" test "$(fingerprint "$(appdata_of alice)/ZUVA3")" = "$alice_before"
+expect "3.90: no new data folder is left" test ! -e "$(appdata_of "$me")/ZUVA" -a ! -e "$(appdata_of alice)/ZUVA"
+expect "3.90: the uninstall entries are as before (ZUVA3 back, no ZUVA)" test "$(reg_text "$uninstall_root")" = "$registry_before"
 
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
 run reg delete "$profile_list\\S-1-5-21-0-0-0-1001" /f

@@ -109,3 +109,45 @@ TEST_F(ProductTest, DataFoldersFollowTheGenerationAndTheMode) {
 
 }  // namespace
 }  // namespace producttest
+
+namespace producttest {
+namespace {
+
+// The ready page's "setup" lines: mode, backup, and the warning about an installation that
+// would be replaced (a configuration with a version that cannot be updated counts, an update
+// does not).
+TEST_F(ProductTest, PrepareSummaryNamesModeBackupAndWarning) {
+  auto setup = testenv::EngineTest::DefaultSetup();
+  for (auto& entry : setup)
+    if (entry.name == u"English.lng")
+      entry.bytes +=
+          "[PageSetup]\r\nLB1=Folder\r\nTitle=Setup\r\nCB1=Update\r\nCB2=Normal\r\nCB3=Portable\r\n"
+          "CB4=Backup\r\nW3=Replaces\r\n";
+  struct Case {
+    const char* name;
+    std::string config;  // ZUVA.ini, empty for none
+    const char* switches;
+    const char* expected;  // after the folder line
+  };
+  const Case cases[] = {
+      {"fresh", "", " /SILENT", "Setup\r\n    Normal\r\n    Backup\r\n"},
+      {"no backup", "", " /SILENT /NOBACKUP", "Setup\r\n    Normal\r\n"},
+      {"portable", "", " /SILENT /PORTABLE", "Setup\r\n    Portable\r\n    Backup\r\n"},
+      {"update", "[System]\r\nVersion=5020\r\n", " /SILENT", "Setup\r\n    Update\r\n    Backup\r\n"},
+      {"a newer copy", "[System]\r\nVersion=5100\r\n", " /SILENT",
+       "Setup\r\n    Normal\r\n    Backup\r\n\r\nSetup\r\n    Replaces\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder(u"summary");
+    if (!c.config.empty()) WriteFile(folder.Path() + u"ZUVA.ini", c.config);
+    auto installer = Create(u"/AUTO=\"" + folder.Path() + u"\"" + dlx::FromUtf8(c.switches), setup, {});
+    installer->Resources().InitializeLanguages(1033);
+    EXPECT_EQ(BuildInstallerSummary(),
+              u"Folder\r\n    " + folder.Path() + u"\r\n\r\n" + dlx::FromUtf8(c.expected));
+    installer.reset();
+  }
+}
+
+}  // namespace
+}  // namespace producttest
