@@ -167,7 +167,7 @@ function(zuva_add_setup_executable target)
 
   add_executable(${target} WIN32 ${ZUVA_SETUP_SOURCE_DIR}/main.cpp ${rc})
   add_dependencies(${target} ${target}_packages)
-  target_link_libraries(${target} PRIVATE zuva_product)
+  target_link_libraries(${target} PRIVATE zuva_product zuva_ui)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   # wWinMain: the command line arrives as UTF-16.
   target_link_options(${target} PRIVATE -municode)

@@ -16,6 +16,7 @@
 #include "core/installer.h"
 #include "core/product_info.h"
 #include "core/resources.h"
+#include "core/run_log.h"
 #include "core/spawn_service.h"
 #include "lib/command_line.h"
 #include "lib/exceptions.h"
@@ -147,17 +148,21 @@ class TUninstallerCopyCleanup {
   String program_;
 };
 
-int RunInstaller(const String& args, const TEntryEnvironment& environment) {
+// logProblem: why the log that the arguments ask for cannot be written, or empty.
+int RunInstaller(const String& args, const String& logProblem, const TEntryEnvironment& environment) {
   if (!ProductInfoClass) throw EInstallerGeneralError(u"ProductInfoClass is nil");
 
   if (environment.IsWinVistaOrLater()) {
     if (InitializeSpawnServiceFromArgs(args)) {
       // The elevated half of a relaunch: the partner waits for this process.
     } else if (!environment.IsUserAnAdmin()) {
+      // The elevated process opens the log itself and may have the rights this one lacks.
       dlx::Log(u"Mode: elevation stub");
       return environment.RelaunchElevated(args);
     }
   }
+  // Whoever asked for a log gets one or a failure, before anything is done.
+  if (!logProblem.empty()) throw EInstallerGeneralError(logProblem);
   if (!environment.IsUserAnAdmin())
     throw EInstallerNoAdminRightsError(u"Administrator rights are required to process this operation.");
 
@@ -178,7 +183,7 @@ int RunInstaller(const String& args, const TEntryEnvironment& environment) {
     }
   }
 
-  installer->Resources().InitializeLanguages();
+  installer->Resources().ChooseAndInitializeLanguages(!installer->HasOption(ioAuto));
   const bool silent = installer->HasOption(ioSilent);
   if (!silent && !installer->HasOption(ioAuto)) {
     // An interactive run needs the wizard (destination, license, options); installing without
@@ -237,21 +242,37 @@ bool InitializeSpawnServiceFromArgs(const String& args) {
 }
 
 String UsageText() {
+  // A message box writes in a proportional font: tab or blank columns would not line up, so
+  // every switch stands on a line of its own with its meaning indented below it.
   return u"ZUVA Setup\r\n"
          u"\r\n"
-         u"ZUVASetup.exe [/AUTO[=<folder>] [/SILENT] [/UPDATE [/RUN]] [/PORTABLE] [/NOBACKUP]\r\n"
-         u"              [/SUPPRESSMSGBOXES]] [/LOG=<file>]\r\n"
+         u"ZUVASetup.exe [/AUTO[=<folder>] [/SILENT] [/UPDATE [/RUN]] [/PORTABLE]\r\n"
+         u"        [/NOBACKUP] [/SUPPRESSMSGBOXES]] [/LOG=<file>]\r\n"
          u"Uninstall.exe [/AUTO [/SILENT] [/SUPPRESSMSGBOXES]] [/LOG=<file>]\r\n"
          u"\r\n"
-         u"/AUTO[=<folder>]\tUnattended run, into <folder> or the default folder.\r\n"
-         u"/SILENT\t\tWith /AUTO: no window at all (not read together with /UPDATE).\r\n"
-         u"/UPDATE\t\tWith /AUTO: update the installation in the folder; fails when there is none.\r\n"
-         u"/PORTABLE\t\tWith /AUTO: portable installation (never under Program Files).\r\n"
-         u"/NOBACKUP\t\tWith /AUTO: no backup of the installation that is replaced.\r\n"
-         u"/RUN\t\tWith /AUTO /UPDATE: start the product afterwards.\r\n"
-         u"/SUPPRESSMSGBOXES\tWith /AUTO: no message boxes; errors go to the log and the exit code.\r\n"
-         u"/LOG=<file>\tAppend a UTF-8 log of the run to <file>.\r\n"
-         u"/?\t\tThis text.\r\n"
+         u"/AUTO[=<folder>]\r\n"
+         u"        Unattended run, into <folder> or the default folder.\r\n"
+         u"/SILENT\r\n"
+         u"        With /AUTO: no wizard; errors still show in a message box unless\r\n"
+         u"        /SUPPRESSMSGBOXES is given. Not read together with /UPDATE.\r\n"
+         u"/UPDATE\r\n"
+         u"        With /AUTO: update the installation in the folder; fails when there is none.\r\n"
+         u"/PORTABLE\r\n"
+         u"        With /AUTO: portable installation (never under Program Files).\r\n"
+         u"/NOBACKUP\r\n"
+         u"        With /AUTO: no backup of the installation that is replaced.\r\n"
+         u"/RUN\r\n"
+         u"        With /AUTO /UPDATE: start the product afterwards.\r\n"
+         u"/SUPPRESSMSGBOXES\r\n"
+         u"        With /AUTO: no message box at all; errors go to the log and the exit code.\r\n"
+         u"/LOG=<file>\r\n"
+         u"        Append a UTF-8 log of the run to <file>, creating its folder; Setup stops\r\n"
+         u"        (1603) when it cannot write it.\r\n"
+         u"/?\r\n"
+         u"        This text.\r\n"
+         u"\r\n"
+         u"A value holding blanks is quoted, or the whole switch is:\r\n"
+         u"        /AUTO=\"C:\\My Apps\\ZUVA\"    or    \"/AUTO=C:\\My Apps\\ZUVA\"\r\n"
          u"\r\n"
          u"Exit codes: 0 success; 1602 cancelled by the user (also when the elevation prompt is\r\n"
          u"declined); 1603 the run or the start-up failed.";
@@ -362,15 +383,22 @@ int RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& env
 
 int RunInstallerEntry(const String& args, const TEntryEnvironment& environment) {
   TEntryScope scope;
-  // The log first, so that every later decision and failure is in it.
-  if (!dlx::TDLXLog::IsOpen()) scope.logOpened = OpenLogFromCommandLine(args);
-  dlx::Log(u"Setup starts: \"" + environment.ModuleFileName() + u"\" " + ArgumentsForLog(args));
   // Unattended runs may ask for no message box at all, start-up failures included.
-  if (TDLXCommandLineProcessor::HasSwitch(args, u"AUTO") &&
-      TDLXCommandLineProcessor::HasSwitch(args, u"SUPPRESSMSGBOXES")) {
-    dlx::SetSuppressMessageBoxes(true);
-    dlx::Log(u"Message boxes are suppressed");
+  const bool suppress = TDLXCommandLineProcessor::HasSwitch(args, u"AUTO") &&
+                        TDLXCommandLineProcessor::HasSwitch(args, u"SUPPRESSMSGBOXES");
+  if (suppress) dlx::SetSuppressMessageBoxes(true);
+  // The log first, so that every later decision and failure is in it.
+  String logProblem;
+  if (!dlx::TDLXLog::IsOpen()) {
+    try {
+      scope.logOpened = OpenLogFromCommandLine(args);
+    } catch (const dlx::EDLXException& e) {
+      logProblem = e.Message();
+    }
   }
+  dlx::Log(u"Setup starts: \"" + environment.ModuleFileName() + u"\" " + ArgumentsForLog(args));
+  if (suppress) dlx::Log(u"Message boxes are suppressed");
+  LogIgnoredArguments(args);
 
   int exitCode = InstallerExitFailed;
   try {
@@ -384,7 +412,7 @@ int RunInstallerEntry(const String& args, const TEntryEnvironment& environment) 
           u"Setup does not start while \"%s\" exists: it would let other libraries into Setup. Remove it "
           u"and start Setup again.",
           {redirection}));
-    exitCode = RunInstaller(args, environment);
+    exitCode = RunInstaller(args, logProblem, environment);
   } catch (const dlx::EDLXAbort&) {
     dlx::Log(u"Setup was aborted");
     exitCode = InstallerExitCancelled;

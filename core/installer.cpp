@@ -76,14 +76,6 @@ String ArgumentsForLog(const String& args) {
   return text;
 }
 
-bool OpenLogFromCommandLine(const String& args) {
-  String fileName;
-  if (!dlx::TDLXCommandLineProcessor::FindSwitch(args, u"LOG", fileName) || fileName.empty()) return false;
-  if (!dlx::TDLXLog::Open(fileName)) return false;
-  dlx::Log(u"Log opened; arguments: " + ArgumentsForLog(args));
-  return true;
-}
-
 TInstaller::TInstaller(const String& args) {
   Construct(args, nullptr);
 }

@@ -85,10 +85,6 @@ constexpr int InstallerExitSuccess = 0;
 constexpr int InstallerExitCancelled = 1602;
 constexpr int InstallerExitFailed = 1603;
 
-// Opens the run log when the arguments carry /LOG=<file>; the program entry calls it before
-// anything else so that start-up failures are logged too. Returns whether a log was opened.
-bool OpenLogFromCommandLine(const dlx::String& args);
-
 // The arguments as the log shows them: the spawn service's token (/SPAWNTOKEN) replaced by "*",
 // since the log file is readable by the user's other programs.
 dlx::String ArgumentsForLog(const dlx::String& args);

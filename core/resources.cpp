@@ -246,11 +246,32 @@ void TInstallerResources::InitializeLanguages() {
   InitializeLanguages(GetUserDefaultUILanguage());
 }
 
+namespace {
+TInstallerResources::TLanguageChooser gLanguageChooser = nullptr;
+}  // namespace
+
+void TInstallerResources::SetLanguageChooser(TLanguageChooser chooser) {
+  gLanguageChooser = chooser;
+}
+
+void TInstallerResources::ChooseAndInitializeLanguages(bool showDialog) {
+  if (!gLanguageChooser) {
+    InitializeLanguages();
+    return;
+  }
+  // English first: a missing English.lng ends the run before any window opens.
+  langFile_->LoadFromStream(*GetFile(u"English.lng"));
+  LoadLanguages(gLanguageChooser(*this, showDialog));
+}
+
 void TInstallerResources::InitializeLanguages(LANGID uiLanguage) {
   langFile_->LoadFromStream(*GetFile(u"English.lng"));
-  // The language dialog is not built yet: its preselection is the choice, shown or not.
+  // Without the language dialog: its preselection is the choice.
   const int selected = SelectDefaultLanguage(uiLanguage);
-  const String choice = selected >= 0 ? langFiles_->Strings(selected) : String(u"English.lng");
+  LoadLanguages(selected >= 0 ? langFiles_->Strings(selected) : String(u"English.lng"));
+}
+
+void TInstallerResources::LoadLanguages(const String& choice) {
   dlx::TDLXIniFile chosen;
   chosen.LoadFromStream(*GetFile(choice));
   langName_ = dlx::ExtractFileNameWithoutExt(dlx::ExtractFileName(choice));

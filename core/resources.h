@@ -64,6 +64,14 @@ class TInstallerResources {
   // that was expanded already.
   dlx::String ExpandPath(const dlx::String& text);
 
+  // Who picks the language file: a function answering a name from LangFiles ("English.lng" when
+  // nothing is chosen). Without one, the choice is the language dialog's preselection, made
+  // without a window; the setup program installs the language dialog (ui/language_dialog.h).
+  using TLanguageChooser = dlx::String (*)(TInstallerResources& resources, bool showDialog);
+  static void SetLanguageChooser(TLanguageChooser chooser);
+  // Loads English and merges the chooser's language over it; the chooser shows its dialog unless
+  // showDialog is false (a run with ioAuto).
+  void ChooseAndInitializeLanguages(bool showDialog);
   // Loads English and merges the chosen language over it. The choice is the language dialog's
   // preselection (see SelectDefaultLanguage).
   void InitializeLanguages();
@@ -99,6 +107,8 @@ class TInstallerResources {
   bool productIsUninstallLog_ = false;
 
   dlx::String Expand(const dlx::String& text, bool lineBreaks);
+
+  void LoadLanguages(const dlx::String& choice);
 };
 
 // A well-known folder (CSIDL) with a trailing backslash; the temporary folder when the system has

@@ -23,14 +23,14 @@ constexpr DWORD kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRI
 
 struct TDeleteContext {
   String root;  // final path of the root folder, canonical
-  // Read from the system only when a folder is about to be deleted: reading it costs far more
-  // than deleting one file, and most deletions are of single files.
-  mutable std::optional<std::vector<String>> protectedFolders;
-  const std::vector<String>& ProtectedFolderList() const {
-    if (!protectedFolders) protectedFolders = ProtectedFolders();
-    return *protectedFolders;
-  }
 };
+
+// Read once: asking the shell for every folder costs more than deleting a file, and these folders
+// do not move while the installer runs.
+const std::vector<String>& CachedProtectedFolders() {
+  static const std::vector<String> folders = ProtectedFolders();
+  return folders;
+}
 
 String ErrorText(DWORD code) {
   return dlx::IntToStr(static_cast<int64_t>(code)) + u" " + dlx::platform::ErrorMessage(code);
@@ -218,7 +218,7 @@ TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path
   }
   const bool isLink = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (isFolder && IsProtectedFolder(final, context.ProtectedFolderList())) {
+  if (isFolder && IsProtectedFolder(final, CachedProtectedFolders())) {
     dlx::Log(u"Not deleted: \"" + final + u"\" is a folder of the system or of a user");
     return TSafeDeleteResult::sdRefused;
   }

@@ -12,8 +12,8 @@
 // through a junction or symbolic link to somewhere else is refused. A junction or symbolic link
 // is deleted as a link; its target is never entered nor touched. Read-only attributes are cleared.
 // A folder that is a drive root, the Windows folder, a program-files folder, a user's profile
-// folder, the temporary folder or a shell user folder (IsProtectedFolder, core/paths.h) is refused
-// outright, wherever it is found.
+// folder, the temporary folder or a shell user folder (IsProtectedFolder, core/paths.h; the list is
+// read once per process) is refused outright, wherever it is found.
 //
 // A file that cannot be deleted (in use) is treated as DeleteFileOrSchedule does: moved into the
 // temporary folder and deleted at the next restart; a file that cannot even be moved stays, and

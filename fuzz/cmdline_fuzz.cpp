@@ -1,5 +1,6 @@
 // Command-line parsing of arbitrary text: no crash, values always trimmed and non-empty, switch
-// lookups consistent with the parsed list, and a rebuilt switch always reads back its value.
+// lookups consistent with the parsed list, and a rebuilt switch always reads back its value, whether
+// its value is quoted or the whole switch is.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -45,6 +46,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const String line = FormatSwitch(u"ZVAL", payload, StringView(text).substr(split));
     Check(TDLXCommandLineProcessor::FindSwitch(line, u"zval", value));
     Check(value == TrimControl(payload));
+
+    // The same switch quoted whole, as list-to-command-line converters write it: the same value,
+    // except that ";" inside separates values (empty ones dropped, each trimmed).
+    String whole = u"\"/ZVAL=";
+    whole += payload;
+    whole += u"\" ";
+    whole += StringView(text).substr(split);
+    Check(TDLXCommandLineProcessor::FindSwitch(whole, u"ZVAL", value));
+    String expected;
+    for (size_t start = 0;;) {
+      const size_t end = payload.find(u';', start);
+      const String part = TrimControl(payload.substr(start, end == StringView::npos ? end : end - start));
+      if (!part.empty()) expected += (expected.empty() ? u"" : u";") + part;
+      if (end == StringView::npos) break;
+      start = end + 1;
+    }
+    Check(value == expected);
+    if (payload.find(u';') == StringView::npos) Check(value == TrimControl(payload));
+    // A quoted switch is followed by the switches after it as an unquoted one would be.
+    const String flag = u"\"/ZFLAG\" " + String(StringView(text).substr(split));
+    Check(TDLXCommandLineProcessor::HasSwitch(flag, u"ZFLAG"));
+    Check(TDLXCommandLineProcessor::HasSwitch(u"\"/ZFLAG\" /ZNEXT", u"ZNEXT"));
   }
   return 0;
 }

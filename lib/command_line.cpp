@@ -82,6 +82,44 @@ int TDLXCommandLineParser::HandleValue(const TDLXParserToken& token) {
   return kValue;
 }
 
+bool TDLXCommandLineParser::HyphenStartsSwitch() const {
+  return !commands_.empty() || builder_.empty();
+}
+
+void TDLXCommandLineParser::StartCommand(StringView name) {
+  Flush();
+  commands_.push_back(std::make_unique<TDLXCommandLineProcessor::TCommand>(name));
+  current_ = commands_.back().get();
+}
+
+bool TDLXCommandLineParser::TakeQuotedSwitch(StringView text, int& state) {
+  if (text.empty() || !(text[0] == u'/' || (text[0] == u'-' && HyphenStartsSwitch()))) return false;
+  // A whole argument ends with its closing quote. Text running on after it means the quote was
+  // inside the argument ("/AUTO=\"C:\a b\"" from converters that escape quotes with a backslash,
+  // which this parser does not): reading a switch out of it would give a wrong folder.
+  const StringView rest = Rest();
+  if (!rest.empty() && rest[0] != u' ' && rest[0] != u'\r' && rest[0] != u'\n') return false;
+  const size_t nameEnd = text.find_first_of(StringView(Delimiters), 1);
+  const StringView name = text.substr(1, nameEnd == StringView::npos ? StringView::npos : nameEnd - 1);
+  // Only "/NAME" or "/NAME=values": any other quoted text stays a value, as it always was.
+  if (name.empty() || (nameEnd != StringView::npos && text[nameEnd] != u'=')) return false;
+  StartCommand(name);
+  if (nameEnd == StringView::npos) {
+    state = kAfterName;
+    return true;
+  }
+  // The values are in quotes already: blanks belong to them, ";" still separates them.
+  const StringView values = text.substr(nameEnd + 1);
+  for (size_t start = 0;;) {
+    const size_t end = values.find(u';', start);
+    AddValue(values.substr(start, end == StringView::npos ? StringView::npos : end - start));
+    if (end == StringView::npos) break;
+    start = end + 1;
+  }
+  state = kValues;
+  return true;
+}
+
 TDLXCommandLineProcessor::TCommands TDLXCommandLineParser::Parse(StringView text) {
   commands_.clear();
   current_ = nullptr;
@@ -96,8 +134,10 @@ TDLXCommandLineProcessor::TCommands TDLXCommandLineParser::Parse(StringView text
         break;
       case kAfterBlank:
         if (token.TokenType == ttDelimiter &&
-            (IsChar(token, u'/') || (IsChar(token, u'-') && (!commands_.empty() || builder_.empty())))) {
+            (IsChar(token, u'/') || (IsChar(token, u'-') && HyphenStartsSwitch()))) {
           state = kAfterPrefix;
+        } else if (token.TokenType == ttString && TakeQuotedSwitch(token.Text(), state)) {
+          // state set by TakeQuotedSwitch
         } else {
           builder_ += previous.Text();
           state = HandleValue(token);
@@ -105,9 +145,7 @@ TDLXCommandLineProcessor::TCommands TDLXCommandLineParser::Parse(StringView text
         break;
       case kAfterPrefix:
         if (token.TokenType == ttWord) {
-          Flush();
-          commands_.push_back(std::make_unique<TDLXCommandLineProcessor::TCommand>(token.Text()));
-          current_ = commands_.back().get();
+          StartCommand(token.Text());
           state = kAfterName;
         } else {
           builder_ += u' ';

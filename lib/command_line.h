@@ -1,6 +1,6 @@
-// Command-line switches: "/NAME" or "-NAME", optionally "=" and values separated by ";". The
-// installer asks whether a switch is present and what its value is, parsing the argument text
-// anew for every question.
+// Command-line switches: "/NAME" or "-NAME", optionally "=" and values separated by ";", either
+// with the values quoted (/NAME="a b") or quoted whole ("/NAME=a b"). The installer asks whether a
+// switch is present and what its value is, parsing the argument text anew for every question.
 #pragma once
 
 #include <memory>
@@ -38,6 +38,15 @@ class TDLXCommandLineParser : public TDLXParser {
  private:
   // Handles a token as plain value text; returns the next state.
   int HandleValue(const TDLXParserToken& token);
+  // A quoted text in switch position that holds a whole switch ("/NAME" or "/NAME=values", as
+  // programs that quote every argument holding a blank write it) and ends the argument (a blank or
+  // the end follows) becomes that switch; true and the next state then, false (nothing changed)
+  // for any other text.
+  bool TakeQuotedSwitch(StringView text, int& state);
+  // "-" starts a switch once a command exists or while no value text is pending.
+  bool HyphenStartsSwitch() const;
+  // Flushes pending value text and makes a new command named name the current one.
+  void StartCommand(StringView name);
   void Flush();
   void AddValue(StringView text);
 

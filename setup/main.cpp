@@ -4,10 +4,12 @@
 #include "core/entry.h"
 #include "lib/win/system_library.h"
 #include "product/product_info_zuva.h"
+#include "ui/language_dialog.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything can load a library: only the system folder is searched from here on.
   dlx::HardenDllSearch();
   RegisterProductInfoZUVA();
+  RegisterLanguageDialog();
   return InstallerMain();
 }

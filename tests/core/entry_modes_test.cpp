@@ -280,6 +280,38 @@ TEST_F(EntryTest, TheLogOpensFirstSoThatStartUpFailuresAreInIt) {
   EXPECT_NE(text.find("exit code 1603"), std::string::npos);
 }
 
+TEST_F(EntryTest, ALogThatCannotBeWrittenStopsTheRunBeforeAnything) {
+  Product().actions = {&CreateAction<TRecordingAction>};
+  const String folder = temp_.Path() + u"taken.log";
+  ASSERT_TRUE(dlx::ForceDirectories(folder));
+  const String args = u"\"/AUTO=" + install_.Path() + u"\" /SILENT \"/LOG=" + folder + u"\"";
+  EXPECT_EQ(Run(args), InstallerExitFailed);
+  EXPECT_NE(ShownError().find(u"Setup cannot write the log \"" + folder + u"\""), String::npos);
+  EXPECT_EQ(fake_.installersCreated, 0);
+  EXPECT_TRUE(Trace().empty());
+
+  fake_.shown.clear();
+  EXPECT_EQ(Run(args + u" /SUPPRESSMSGBOXES"), InstallerExitFailed);
+  ASSERT_EQ(fake_.shown.size(), 1u);
+  EXPECT_TRUE(fake_.shown[0].suppressed);
+
+  // Without rights the process only relaunches: the elevated copy may write where this one cannot.
+  fake_.admin = false;
+  EXPECT_EQ(Run(args), InstallerExitSuccess);
+  EXPECT_EQ(fake_.relaunched.size(), 1u);
+}
+
+TEST_F(EntryTest, TheLogIsWrittenIntoTheFolderTheRunCreatesAndNamesIgnoredArguments) {
+  Product().actions = {&CreateAction<TRecordingAction>};
+  const String dest = temp_.Path() + u"Zuva Demo\\ZUVA";
+  const String log = temp_.Path() + u"Zuva Demo\\install.log";
+  EXPECT_EQ(Run(u"\"/AUTO=" + dest + u"\" /SILENT /SILNT \"/LOG=" + log + u"\""), InstallerExitSuccess);
+  const std::string text = entrytest::ReadFile(log);
+  EXPECT_NE(text.find("Ignored /SILNT: unknown switch"), std::string::npos) << text;
+  EXPECT_NE(text.find("options Auto,Silent"), std::string::npos) << text;
+  EXPECT_NE(text.find("Setup ends with exit code 0"), std::string::npos) << text;
+}
+
 // ---- the uninstaller
 
 TEST_F(EntryTest, TheUninstallerWithAnExistingPathRunsTheRemovalThere) {

@@ -121,7 +121,6 @@ TEST(SpawnService, TheSpawnWindowStartsOnlyTaggedRequestsWithItsTokenFromTheTrus
       {Token(), kPartnerToken + u"C:\\other token.exe", sender.Window()},
       {Token(), u"C:\\no token at all.exe", sender.Window()},
       {Token(), token + u"C:\\no sender.exe", nullptr},
-      {Token(), token + u"C:\\foreign sender.exe", GetDesktopWindow()},
   };
   for (const auto& r : requests)
     SendCopyData(window, r.tag, r.text.data(), static_cast<DWORD>(r.text.size() * 2), r.sender);
@@ -129,6 +128,9 @@ TEST(SpawnService, TheSpawnWindowStartsOnlyTaggedRequestsWithItsTokenFromTheTrus
   const String odd = token + u"C:";
   SendCopyData(window, Token(), odd.data(), static_cast<DWORD>(odd.size() * 2 + 1), sender.Window());
   SendMessageW(window, WM_COPYDATA, 0, 0);  // no structure at all
+  // A sender whose process is neither the trusted one nor a child of it.
+  TInstallerSpawnService::TrustProcess(0xFFFFFFF0);
+  EXPECT_TRUE(TInstallerSpawnService::SendSpawnRequest(window, u"C:\\foreign sender.exe"));
 
   EXPECT_EQ(started, (std::vector<String>{u"C:\\A B\\x.exe", u"C:\\ok.exe", u"C:"}));
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end runs of the setup executable under Wine: a silent installation and what it leaves
-# behind, destinations given in other forms and a refused one, an update that cannot be one, the installed uninstaller relaunching itself from the
+# behind, installations into folders with blanks in both quoting styles, a log that cannot be
+# written, destinations given in other forms and a refused one, an update that cannot be one, the
+# installed uninstaller relaunching itself from the
 # temporary folder, the help text, the refusal beside a ".local" redirection, libraries planted
 # beside the program, and the program's static imports.
 set -uo pipefail
@@ -13,6 +15,7 @@ while [ $# -gt 0 ]; do
     --product) product=$2 ;;
     --probe) probe=$2 ;;
     --planted) planted=$2 ;;
+    --runner) runner=$2 ;;
     --objdump) objdump=$2 ;;
     --work) work=$2 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
@@ -96,6 +99,44 @@ log=$(log_text "$root/install.log")
 expect "the log holds the mode" grep -q 'Mode: silent install' <<<"$log"
 expect "the log holds the options and destination" grep -qF 'options Auto,Silent, destination "C:\zuva-e2e\ZUVA\"' <<<"$log"
 expect "the log holds the exit code" grep -q 'Setup ends with exit code 0' <<<"$log"
+
+# ---- folders with a blank and a non-ASCII character: the switch quoted whole (as Wine and other
+# list-to-command-line converters write an argument holding a blank) and its value quoted (as
+# people type it, passed literally by the runner); the log lies in the folder the run creates.
+# Wine converts arguments and environment from the Unix character set, which must be UTF-8 here.
+locale -a 2>/dev/null | grep -qix 'en_US.utf-\?8' || export LC_ALL=C.UTF-8
+for style in whole value; do
+  folder="Zuva Démo $style"
+  windest="$winroot\\$folder\\ZUVA"
+  winlog="$winroot\\$folder\\install.log"
+  if [ $style = whole ]; then
+    run "$setup" "/AUTO=$windest" /SILENT /SUPPRESSMSGBOXES "/LOG=$winlog"
+    code=$?
+  else
+    export ZUVA_COMMAND_LINE="\"Z:${setup//\//\\}\" /AUTO=\"$windest\" /SILENT /SUPPRESSMSGBOXES /LOG=\"$winlog\""
+    run "$runner"
+    code=$?
+    unset ZUVA_COMMAND_LINE
+  fi
+  expect "$style quoting: the installation into \"$folder\" exits 0 (got $code)" test $code -eq 0
+  for entry in ZUVA.exe System/Data/Formats.ini Skins/Default.zskin; do
+    expect "$style quoting: installed $entry equals the product's" \
+      cmp -s "$product/$(basename "$entry")" "$root/$folder/ZUVA/$entry"
+  done
+  expect "$style quoting: Uninstall.exe is a copy of the setup" cmp -s "$setup" "$root/$folder/ZUVA/Uninstall.exe"
+  log=$(log_text "$root/$folder/install.log")
+  expect "$style quoting: the log holds options and destination" \
+    grep -qF "options Auto,Silent, destination \"$windest\\\"" <<<"$log"
+  expect "$style quoting: the log ignores no argument" test -z "$(grep 'Ignored' <<<"$log")"
+  expect "$style quoting: the log holds exit code 0" grep -q 'Setup ends with exit code 0' <<<"$log"
+done
+unset LC_ALL
+
+# ---- a log that cannot be written (a folder of that name): nothing is done, 1603
+run "$setup" "/AUTO=$winroot\\refused" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot"
+code=$?
+expect "a log naming a folder stops the setup with 1603 (status $code)" test $code -eq $failed_status
+expect "nothing was installed without its log" test ! -e "$root/refused"
 
 # ---- one canonical destination: C:\newdemo (a "\n" in the name), "/" separators, a relative folder
 # Prints the InstallPath value of the registry entry.

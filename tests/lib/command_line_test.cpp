@@ -104,3 +104,47 @@ TEST(CommandLine, RebuiltCommandLinesParseBack) {
   // A quote in the value would end it early and smuggle the rest in as further switches.
   EXPECT_THROW(FormatSwitch(u"PATH", u"x\" /SILENT \"", u""), EDLXException);
 }
+
+// Programs that build a command line from a list of arguments quote every argument that holds a
+// blank, the switch included; both spellings must mean the same.
+TEST(CommandLine, WholeQuotedSwitchesMeanTheSameAsQuotedValues) {
+  struct Case {
+    const char16_t* quotedValue;
+    const char16_t* quotedWhole;
+    std::vector<String> expected;
+  };
+  const Case cases[] = {
+      {u"/AUTO=\"C:\\My Apps\\ZUVA\"", u"\"/AUTO=C:\\My Apps\\ZUVA\"", {u"AUTO:C:\\My Apps\\ZUVA"}},
+      {u"/AUTO=\"D:\\Müsik Ærø\\ZUVA\\\"",
+       u"\"/AUTO=D:\\Müsik Ærø\\ZUVA\\\"",
+       {u"AUTO:D:\\Müsik Ærø\\ZUVA\\"}},
+      {u"/SILENT", u"\"/SILENT\"", {u"SILENT:"}},
+      {u"-AUTO=\"a b\"", u"\"-AUTO=a b\"", {u"AUTO:a b"}},
+      {u"/AUTO=\"\"", u"\"/AUTO=\"", {u"AUTO:"}},
+      {u"/AUTO=\"C:\\x y\" /SILENT /LOG=\"C:\\x y\\l.log\"",
+       u"\"/AUTO=C:\\x y\" /SILENT \"/LOG=C:\\x y\\l.log\"",
+       {u"AUTO:C:\\x y", u"SILENT:", u"LOG:C:\\x y\\l.log"}},
+      {u"/PATH C:\\Data", u"\"/PATH\" C:\\Data", {u"PATH:C:\\Data"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Describe(c.quotedValue), c.expected) << ToUtf8(c.quotedValue);
+    EXPECT_EQ(Describe(c.quotedWhole), c.expected) << ToUtf8(c.quotedWhole);
+  }
+  // Inside a whole quoted switch ";" still separates values, and blanks around them go.
+  EXPECT_EQ(Describe(u"\"/AUTO=a b; c;;d \" /RUN"), (std::vector<String>{u"AUTO:a b|c|d", u"RUN:"}));
+  EXPECT_EQ(Find(u"\"/AUTO=a b; c\"", u"AUTO"), u"a b;c");
+  EXPECT_EQ(Find(u"x \"/AUTO=C:\\a b\"", u"auto"), u"C:\\a b") << "after a nameless value";
+}
+
+TEST(CommandLine, OtherQuotedTextsStayValues) {
+  EXPECT_EQ(Describe(u"\"C:\\My Apps\""), (std::vector<String>{u":C:\\My Apps"}));
+  EXPECT_EQ(Describe(u"\"/\" \"/=x\""), (std::vector<String>{u":/|/=x"})) << "no name";
+  EXPECT_EQ(Describe(u"\"/AUTO x\""), (std::vector<String>{u":/AUTO x"})) << "a name not followed by =";
+  EXPECT_EQ(Describe(u"\"/A/B\""), (std::vector<String>{u":/A/B"}));
+  EXPECT_EQ(Describe(u"a \"-b\""), (std::vector<String>{u":a|-b"})) << "the hyphen rule holds in quotes";
+  EXPECT_EQ(Describe(u"/A=\"x\"\"/B\""), (std::vector<String>{u"A:x|/B"})) << "not in switch position";
+  // Quotes escaped with backslashes inside a whole argument are no whole switch: no folder is read
+  // out of its pieces, and nothing is installed instead of installing somewhere wrong.
+  EXPECT_FALSE(TDLXCommandLineProcessor::HasSwitch(u"\"/AUTO=\\\"C:\\x y\\\"\" /SILENT", u"AUTO"));
+  EXPECT_TRUE(TDLXCommandLineProcessor::HasSwitch(u"\"/AUTO=\\\"C:\\x y\\\"\" /SILENT", u"SILENT"));
+}

@@ -50,10 +50,13 @@ const char kUsage[] =
     "      Packs files and folders (recursively) into the package OUT. Entry names are the\n"
     "      paths relative to DIR (default: the current folder), with backslashes, sorted.\n"
     "      PATHs are taken relative to DIR. LEVEL is the LZMA level 0-9 (default 5).\n"
+    "      Empty folders, links to folders and special files are skipped and named on\n"
+    "      stderr. Files and file table together hold at most 4294967295 bytes.\n"
     "  ipk5 list PKG\n"
     "      Prints one line per entry: name, size and offset, separated by tabs.\n"
     "  ipk5 extract PKG [-o DIR] [NAME...]\n"
     "      Extracts the named entries (default: all) into DIR (default: the current folder).\n"
+    "      NAMEs are written as listed (with backslashes) or with slashes.\n"
     "  ipk5 verify PKG\n"
     "      Reads the whole package and checks every entry.\n"
     "  ipk5 --help\n"
@@ -132,7 +135,12 @@ class TProgressStream final : public dlx::TDLXStream {
 };
 
 std::unique_ptr<dlx::TSetupPackageReader> OpenPackage(const String& name) {
-  if (!fs::is_regular_file(ToPath(name))) throw TToolError{name + u": no such package file"};
+  std::error_code error;
+  const fs::file_status status = fs::status(ToPath(name), error);
+  if (fs::is_directory(status)) throw TToolError{name + u": is a folder, not a package file"};
+  if (!fs::is_regular_file(status)) throw TToolError{name + u": no such package file"};
+  if (fs::file_size(ToPath(name), error) == 0 && !error)
+    throw TToolError{name + u": is an empty file, not a package"};
   dlx::TDLXBufferedFileStream file(name, dlx::fmReadShared);
   TProgressLine line("Reading");
   TProgressStream source(file, line);
@@ -158,7 +166,44 @@ bool ReplaceFile(const fs::path& from, const fs::path& to) {
 struct TInputFile {
   String EntryName;
   fs::path Path;
+  int64_t Size = 0;
 };
+
+// The payload's size field has 32 bits: entries, file table and its length must fit in it.
+constexpr int64_t kMaxPayloadSize = 0xFFFFFFFFll;
+
+// What a package cannot hold is named on stderr, not dropped in silence.
+void Skip(const fs::path& path, StringView reason) {
+  Write(stderr, u"ipk5: skipped " + FromPath(path) + u": " + String(reason) + u"\n");
+}
+
+// Every regular file below folder goes to add; links to files are packed as the files they name.
+template <typename AddFile>
+void CollectFolder(const fs::path& folder, const AddFile& add) {
+  std::error_code error;
+  if (fs::is_empty(folder, error)) Skip(folder, u"an empty folder (a package holds files only)");
+  for (fs::recursive_directory_iterator it(folder), end; it != end; ++it) {
+    const fs::path& path = it->path();
+    const fs::file_status own = it->symlink_status();
+    if (fs::is_symlink(own)) {
+      const fs::file_status target = fs::status(path, error);
+      if (fs::is_regular_file(target))
+        add(path);
+      else if (fs::is_directory(target))
+        Skip(path, u"a link to a folder (links to folders are not followed)");
+      else if (!fs::exists(target))
+        Skip(path, u"a link to nothing");
+      else
+        Skip(path, u"a link to a special file");
+    } else if (fs::is_regular_file(own)) {
+      add(path);
+    } else if (fs::is_directory(own)) {
+      if (fs::is_empty(path, error)) Skip(path, u"an empty folder (a package holds files only)");
+    } else {
+      Skip(path, u"a special file (device, pipe or socket)");
+    }
+  }
+}
 
 // The entry name of a file below base: its relative path with backslashes.
 String EntryNameOf(const fs::path& file, const fs::path& base) {
@@ -228,7 +273,10 @@ int Pack(const std::vector<String>& args) {
   auto addFile = [&](const fs::path& file) {
     const fs::path normal = file.lexically_normal();
     if (normal == target || normal == temporary) return;  // never pack the output into itself
-    files.push_back({EntryNameOf(normal, base), normal});
+    std::error_code error;
+    const auto size = fs::file_size(normal, error);
+    if (error) throw TToolError{FromPath(normal) + u": cannot read its size"};
+    files.push_back({EntryNameOf(normal, base), normal, static_cast<int64_t>(size)});
   };
   for (const String& p : paths) {
     const fs::path full = (base / ToPath(p)).lexically_normal();
@@ -236,8 +284,7 @@ int Pack(const std::vector<String>& args) {
     const fs::file_status status = fs::status(full, error);
     if (error || !fs::exists(status)) throw TToolError{p + u": no such file or folder"};
     if (fs::is_directory(status)) {
-      for (fs::recursive_directory_iterator it(full), end; it != end; ++it)
-        if (it->is_regular_file()) addFile(it->path());
+      CollectFolder(full, addFile);
     } else if (fs::is_regular_file(status)) {
       addFile(full);
     } else {
@@ -256,12 +303,20 @@ int Pack(const std::vector<String>& args) {
       throw TToolError{u"entries differ only in case: " + files[i - 1].EntryName + u" and " +
                        files[i].EntryName};
 
-  dlx::TSetupPackageBuilder builder(dlx::SetupPackageKey);
-  int64_t total = 0;
+  // Refused before a byte is read: the builder holds the whole payload in memory.
+  int64_t total = 0, payload = 8;  // table count and table length
   for (const auto& f : files) {
-    std::error_code error;
-    total += static_cast<int64_t>(fs::file_size(f.Path, error));
+    total += f.Size;
+    payload += f.Size + 2 + 2 * static_cast<int64_t>(f.EntryName.size()) + 16;
   }
+  if (payload > kMaxPayloadSize)
+    throw TToolError{
+        u"the package would hold " + dlx::IntToStr(payload) +
+        u" bytes (files and file table), more than an IPK5 package can: its size field has 32 bits, "
+        u"so at most " +
+        dlx::IntToStr(kMaxPayloadSize) + u" bytes"};
+
+  dlx::TSetupPackageBuilder builder(dlx::SetupPackageKey);
   {
     TProgressLine line("Reading");
     int64_t done = 0;
@@ -375,7 +430,11 @@ int Extract(const std::vector<String>& args) {
   } else {
     for (const String& name : names) {
       dlx::TSetupPackageFileTableItem* item = nullptr;
-      if (!reader->FileTable().Find(name, item)) throw TToolError{package + u": entry not found: " + name};
+      // Stored names use backslashes; "/" is how a Linux shell user writes them.
+      String stored = name;
+      std::replace(stored.begin(), stored.end(), u'/', u'\\');
+      if (!reader->FileTable().Find(name, item) && !reader->FileTable().Find(stored, item))
+        throw TToolError{package + u": entry not found: " + name};
       // Written under the stored spelling, whatever case the caller typed.
       wanted.push_back(item->Name);
     }

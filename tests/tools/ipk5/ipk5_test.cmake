@@ -95,6 +95,55 @@ file(WRITE "${WORK}/notpkg.ipk" "this is not a package at all")
 ipk5(1 verify notpkg.ipk)
 expect_match("${ERR}" "Package was corrupted" "foreign file")
 
+# Names as a Linux shell user writes them.
+ipk5(0 extract p1.ipk -o slash sub/deeper/data.bin)
+expect_same_file(src/sub/deeper/data.bin slash/sub/deeper/data.bin)
+
+# A folder or an empty file where a package belongs.
+ipk5(1 list src)
+expect_match("${ERR}" "src: is a folder, not a package file" "folder as package")
+ipk5(1 verify src/empty.txt)
+expect_match("${ERR}" "empty.txt: is an empty file, not a package" "empty file as package")
+
+# What a package cannot hold is named on stderr, and the rest is packed.
+file(MAKE_DIRECTORY "${WORK}/odd/empty-folder")
+file(WRITE "${WORK}/odd/kept.txt" "kept\n")
+if(NOT EMULATOR)
+  # Links and pipes as Linux makes them.
+  file(CREATE_LINK "${WORK}/src/sub" "${WORK}/odd/folder-link" SYMBOLIC)
+  file(CREATE_LINK "${WORK}/odd/kept.txt" "${WORK}/odd/file-link" SYMBOLIC)
+  file(CREATE_LINK "${WORK}/odd/no-such-file" "${WORK}/odd/broken-link" SYMBOLIC)
+  execute_process(COMMAND mkfifo "${WORK}/odd/pipe" RESULT_VARIABLE made)
+endif()
+ipk5(0 pack -o odd.ipk -C odd .)
+set(skipped "${ERR}")
+expect_match("${skipped}" "skipped [^\n]*empty-folder: an empty folder" "empty folder")
+ipk5(0 list odd.ipk)
+expect_match("${OUT}" "kept.txt" "packed beside what was skipped")
+if(NOT EMULATOR)
+  expect_match("${skipped}" "folder-link: a link to a folder" "link to a folder")
+  expect_match("${skipped}" "broken-link: a link to nothing" "broken link")
+  if(made EQUAL 0)
+    expect_match("${skipped}" "pipe: a special file" "pipe")
+  endif()
+  expect_match("${OUT}" "file-link" "a link to a file is packed")
+endif()
+
+# A payload beyond the 32-bit size field is refused before a byte is read (a sparse file).
+file(MAKE_DIRECTORY "${WORK}/huge")
+file(TOUCH "${WORK}/huge/big.bin")
+execute_process(COMMAND truncate -s 5G "${WORK}/huge/big.bin" RESULT_VARIABLE truncated)
+if(truncated EQUAL 0)
+  ipk5(1 pack -o huge.ipk -C huge .)
+  # 5 GiB of data, the table (count, one record of 2 + 14 + 16 bytes) and its length.
+  expect_match("${ERR}" "would hold 5368709160 bytes.*at most 4294967295 bytes" "payload limit")
+  file(GLOB leftovers "${WORK}/huge.ipk*")
+  if(leftovers)
+    message(FATAL_ERROR "a refused pack left ${leftovers}")
+  endif()
+endif()
+file(REMOVE_RECURSE "${WORK}/huge")
+
 ipk5(2 pack -o p4.ipk -l 10 src)
 ipk5(2 pack src)
 message(STATUS "ipk5 tool checks passed")

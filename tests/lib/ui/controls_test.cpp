@@ -1,0 +1,281 @@
+// The controls driven as a user drives them: mouse messages, keys through SendInput, the dialog
+// keys of a modal form.
+#include <windows.h>
+// windows.h first: richedit.h needs it.
+#include <gtest/gtest.h>
+#include <richedit.h>
+
+#include "lib/ui/button.h"
+#include "lib/ui/edit.h"
+#include "lib/ui/form.h"
+#include "lib/ui/formatted_label.h"
+#include "lib/ui/label.h"
+#include "lib/ui/progress_bar.h"
+#include "tests/lib/ui/ui_test_support.h"
+
+using namespace dlx;
+
+namespace {
+
+void ClickWithMouse(HWND window) {
+  SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+  uitest::PumpFor(30);
+}
+
+bool HasStyle(const TDLXCustomControl& control, LONG style) {
+  return (GetWindowLongW(control.Handle(), GWL_STYLE) & style) != 0;
+}
+
+TEST(RadioBox, CheckingOneUnchecksItsGroupOnly) {
+  TDLXForm form;
+  auto& a1 = form.Add<TDLXRadioBox>(u"A1");
+  auto& a2 = form.Add<TDLXRadioBox>(u"A2");
+  auto& a3 = form.Add<TDLXRadioBox>(u"A3");
+  auto& check = form.Add<TDLXCheckBox>(u"Other");
+  auto& a4 = form.Add<TDLXRadioBox>(u"A4, same group, elsewhere");
+  auto& b1 = form.Add<TDLXRadioBox>(u"B1", 1);
+  auto& b2 = form.Add<TDLXRadioBox>(u"B2", 1);
+  int y = 0;
+  for (TDLXCustomControl* c : form.Controls()) c->SetBounds(10, y += 22, 200, 20);
+  form.Show();
+  a1.SetChecked(true);
+  b1.SetChecked(true);
+  check.SetChecked(true);
+  a4.SetChecked(true);  // unchecks A1, leaves B1
+  EXPECT_FALSE(a1.Checked());
+  EXPECT_TRUE(b1.Checked());
+
+  ClickWithMouse(a2.Handle());
+  EXPECT_TRUE(a2.Checked());
+  EXPECT_FALSE(a1.Checked());
+  EXPECT_FALSE(a3.Checked());
+  EXPECT_FALSE(a4.Checked());
+  EXPECT_TRUE(b1.Checked());
+  EXPECT_TRUE(check.Checked());
+  // The checked box is its group's tab stop; groups begin where the group index changes.
+  EXPECT_TRUE(HasStyle(a2, WS_TABSTOP));
+  EXPECT_FALSE(HasStyle(a1, WS_TABSTOP));
+  EXPECT_TRUE(HasStyle(a1, WS_GROUP));
+  EXPECT_FALSE(HasStyle(a2, WS_GROUP));
+  EXPECT_TRUE(HasStyle(check, WS_GROUP));
+  EXPECT_TRUE(HasStyle(a4, WS_GROUP));
+  EXPECT_TRUE(HasStyle(b1, WS_GROUP));
+  EXPECT_FALSE(HasStyle(b2, WS_GROUP));
+
+  // Arrow keys move within the group and check as they go.
+  a2.SetFocus();
+  uitest::PressKey(VK_DOWN);
+  EXPECT_EQ(GetFocus(), a3.Handle());
+  EXPECT_TRUE(a3.Checked());
+  EXPECT_FALSE(a2.Checked());
+  EXPECT_TRUE(b1.Checked());
+
+  // Unchecking alone checks nothing else.
+  a3.SetChecked(false);
+  EXPECT_FALSE(a1.Checked() || a2.Checked() || a3.Checked() || a4.Checked());
+}
+
+TEST(Edit, ChangeEventsAndEditButton) {
+  TDLXForm form;
+  auto& edit = form.Add<TDLXEdit>();
+  edit.SetBounds(10, 10, 200, 24);
+  auto& later = form.Add<TDLXCheckBox>(u"Created between");
+  later.SetBounds(10, 40, 200, 20);
+  int changes = 0, clicks = 0;
+  edit.OnChange = [&] { ++changes; };
+  TDLXEditButton& button = edit.AddButton(u"...", 30);
+  button.OnClick = [&] { ++clicks; };
+  form.Show();
+  SetForegroundWindow(form.Handle());
+  edit.SetFocus();
+  uitest::TypeText(L"C:\\x");
+  EXPECT_EQ(edit.Text(), u"C:\\x");
+  EXPECT_EQ(changes, 4);
+  edit.SetText(u"D:\\");
+  EXPECT_EQ(changes, 5);
+
+  // The button sits at the right end of the edit's bounds and follows it in the tab order.
+  RECT editRect, buttonRect;
+  GetWindowRect(edit.Handle(), &editRect);
+  GetWindowRect(button.Handle(), &buttonRect);
+  EXPECT_EQ(buttonRect.right - buttonRect.left, form.Scale().Apply(30));
+  EXPECT_LT(editRect.right, buttonRect.left);
+  EXPECT_EQ(buttonRect.right, editRect.left + form.Scale().Apply(200));
+  uitest::PressKey(VK_TAB);
+  EXPECT_EQ(GetFocus(), button.Handle());
+  uitest::PressKey(VK_SPACE);
+  EXPECT_EQ(clicks, 1);
+  uitest::PressKey(VK_TAB);
+  EXPECT_EQ(GetFocus(), later.Handle());
+}
+
+TEST(Form, TabOrderAndDialogKeysInAModalForm) {
+  TDLXForm form;
+  form.SetClientSize(300, 160);
+  auto& accept = form.Add<TDLXCheckBox>(u"&Accept");
+  accept.SetBounds(10, 10, 200, 20);
+  auto& edit = form.Add<TDLXEdit>();
+  edit.SetBounds(10, 40, 200, 24);
+  auto& hidden = form.Add<TDLXButton>(u"Hidden");
+  hidden.SetVisible(false);
+  auto& ok = form.Add<TDLXButton>(u"OK");
+  ok.SetBounds(120, 120, 80, 26);
+  ok.SetModalResult(mrOk);
+  ok.SetDefault(true);
+  auto& cancel = form.Add<TDLXButton>(u"Cancel");
+  cancel.SetBounds(210, 120, 80, 26);
+  cancel.SetModalResult(mrCancel);
+
+  // Tab walks the visible controls in creation order and wraps; Alt+A toggles the check box.
+  std::vector<HWND> focus;
+  const auto record = [&] { focus.push_back(GetFocus()); };
+  uitest::StartSteps(
+      {record, [] { uitest::SendKeyStroke(VK_TAB); }, record, [] { uitest::SendKeyStroke(VK_TAB); }, record,
+       [] { uitest::SendKeyStroke(VK_TAB); }, record, [] { uitest::SendKeyStroke(VK_TAB); }, record,
+       [] { uitest::SendKeyStroke('A', false, true); }, [] { uitest::SendKeyStroke(VK_ESCAPE); }});
+  EXPECT_EQ(form.ShowModal(), mrCancel);
+  uitest::StopSteps();
+  const std::vector<HWND> expected{accept.Handle(), edit.Handle(), ok.Handle(), cancel.Handle(),
+                                   accept.Handle()};
+  EXPECT_EQ(focus, expected);
+  EXPECT_TRUE(accept.Checked());
+
+  // Enter in the edit presses the default button.
+  uitest::StartSteps({[&] { edit.SetFocus(); }, [] { uitest::SendKeyStroke(VK_RETURN); }});
+  EXPECT_EQ(form.ShowModal(), mrOk);
+  uitest::StopSteps();
+
+  // Ctrl+Enter gives OK from anywhere, even with the default button switched off.
+  ok.SetDefault(false);
+  uitest::StartSteps({[&] { cancel.SetFocus(); }, [] { uitest::SendKeyStroke(VK_RETURN, true); }});
+  EXPECT_EQ(form.ShowModal(), mrOk);
+  uitest::StopSteps();
+
+  // Space on a focused button clicks it; closing the window is Cancel.
+  uitest::StartSteps({[&] { cancel.SetFocus(); }, [] { uitest::SendKeyStroke(VK_SPACE); }});
+  EXPECT_EQ(form.ShowModal(), mrCancel);
+  uitest::StopSteps();
+  uitest::StartSteps({[&] { PostMessageW(form.Handle(), WM_CLOSE, 0, 0); }});
+  EXPECT_EQ(form.ShowModal(), mrCancel);
+  uitest::StopSteps();
+  EXPECT_FALSE(IsWindowVisible(form.Handle()));
+}
+
+TEST(FormattedLabel, LinksAreFoundAndFollowed) {
+  TDLXForm form;
+  auto& label =
+      form.Add<TDLXFormattedLabel>(u"[URL=zuva.example]Home[/URL] and [B]more[/B] mail@zuva.example");
+  label.SetBounds(0, 0, 400, 40);
+  form.Show();
+  EXPECT_EQ(label.Caption(), u"Home and more mail@zuva.example");
+  EXPECT_EQ(label.LinkAt(POINT{2, 3}), u"zuva.example");
+  EXPECT_EQ(label.LinkAt(POINT{395, 35}), u"");
+  std::vector<String> clicked;
+  label.OnLinkClick = [&](const String& target) { clicked.push_back(target); };
+  SendMessageW(label.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 3));
+  ASSERT_EQ(clicked.size(), 1u);
+  EXPECT_EQ(clicked[0], u"zuva.example");
+  // From the keyboard: the label with a link is a tab stop, Enter follows the link.
+  auto& ok = form.Add<TDLXButton>(u"OK");
+  ok.SetDefault(true);
+  ok.SetBounds(0, 50, 80, 26);
+  int okClicks = 0;
+  ok.OnClick = [&] { ++okClicks; };
+  SetForegroundWindow(form.Handle());
+  ok.SetFocus();
+  uitest::PressKey(VK_TAB);
+  EXPECT_EQ(GetFocus(), label.Handle());
+  uitest::PressKey(VK_RETURN);
+  EXPECT_EQ(clicked.size(), 2u);
+  EXPECT_EQ(okClicks, 0);
+  // Without links it is no tab stop.
+  label.SetCaption(u"[B]only text[/B]");
+  EXPECT_FALSE(GetWindowLongW(label.Handle(), GWL_STYLE) & WS_TABSTOP);
+
+  const struct {
+    const char16_t* target;
+    const char16_t* opened;
+  } targets[] = {
+      {u"https://zuva.example/", u"https://zuva.example/"},
+      {u"zuva.example/help", u"http://zuva.example/help"},
+      {u"mailto:mail@zuva.example", u"mailto:mail@zuva.example"},
+      {u"C:\\windows", u"C:\\windows"},
+      {u"C:\\no such folder", u"http://C:\\no such folder"},
+  };
+  for (const auto& t : targets) EXPECT_EQ(TDLXFormattedLabel::LinkTargetForShell(t.target), t.opened);
+}
+
+TEST(ProgressBar, RangeAndWaitingAnimation) {
+  TDLXForm form;
+  auto& bar = form.Add<TDLXProgressBar>();
+  EXPECT_TRUE(bar.Waiting());
+  bar.SetProgress(25);
+  EXPECT_FALSE(bar.Waiting());
+  EXPECT_DOUBLE_EQ(bar.Fraction(), 0.25);  // 0..100 while the range is 0..0
+  bar.SetRange(0, 50);
+  EXPECT_DOUBLE_EQ(bar.Fraction(), 0.5);
+  bar.SetProgress(80);
+  EXPECT_DOUBLE_EQ(bar.Fraction(), 1.0);
+  bar.SetProgress(0);
+  EXPECT_TRUE(bar.Waiting());
+}
+
+TEST(Label, AutoSizeAndUrl) {
+  TDLXForm form;
+  auto& label = form.Add<TDLXLabel>(u"Short");
+  label.SetAutoSize(true);
+  const int shortWidth = label.Width();
+  label.SetCaption(u"A considerably longer caption");
+  EXPECT_GT(label.Width(), shortWidth);
+  label.SetUrl(u"https://zuva.example/");
+  EXPECT_TRUE(label.Font().Underline);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RichViewer, WebAddressesAreLinksInTheSkinColour) {
+  TDLXForm form;
+  form.SetClientSize(500, 200);
+  auto& viewer = form.Add<TDLXRichViewer>();
+  viewer.SetBounds(0, 0, 480, 180);
+  ASSERT_TRUE(viewer.IsRichEdit());
+  const char rtf[] =
+      "{\\rtf1\\ansi {\\b Terms}\\par See https://zuva.example/terms. or (www.zuva.example), "
+      "not xhttp://no.\\par}";
+  TDLXMemoryStream stream(rtf, sizeof(rtf) - 1);
+  viewer.LoadFromStream(stream);
+  form.Show();
+  uitest::PumpFor(50);
+  ASSERT_EQ(viewer.Links().size(), 2u);
+  EXPECT_EQ(viewer.Links()[0].Target, u"https://zuva.example/terms");
+  EXPECT_EQ(viewer.Links()[1].Target, u"http://www.zuva.example");
+  // The link's characters carry the skin's link colour.
+  CHARRANGE range{viewer.Links()[0].First + 2, viewer.Links()[0].First + 3};
+  SendMessageW(viewer.Handle(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  SendMessageW(viewer.Handle(), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  EXPECT_EQ(format.crTextColor, TDLXTheme::Instance().Color(u"Labels.Colors.TextHyperlink", COLOR_HOTLIGHT));
+  range = CHARRANGE{0, 0};
+  SendMessageW(viewer.Handle(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  // A click on the link follows it; a click on other text does not.
+  std::vector<String> followed;
+  viewer.OnLinkClick = [&](const String& target) { followed.push_back(target); };
+  const auto clickAt = [&](LONG position) {
+    POINTL point{};
+    SendMessageW(viewer.Handle(), EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&point), position);
+    const LPARAM where = MAKELPARAM(point.x + 2, point.y + 4);
+    SendMessageW(viewer.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, where);
+    SendMessageW(viewer.Handle(), WM_LBUTTONUP, 0, where);
+    uitest::PumpFor(30);
+  };
+  clickAt(viewer.Links()[0].First + 3);
+  clickAt(1);
+  ASSERT_EQ(followed.size(), 1u);
+  EXPECT_EQ(followed[0], u"https://zuva.example/terms");
+}
+
+}  // namespace
