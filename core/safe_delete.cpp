@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <vector>
 
 #include "core/file_utils.h"
