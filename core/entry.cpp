@@ -12,6 +12,7 @@
 
 #include "core/elevation.h"
 #include "core/errors.h"
+#include "core/file_utils.h"
 #include "core/installer.h"
 #include "core/product_info.h"
 #include "core/resources.h"
@@ -131,6 +132,21 @@ int ReportFailure(const String& message, const TEntryEnvironment& environment) {
   environment.ShowMessage(message, MB_ICONERROR);
   return InstallerExitFailed;
 }
+
+// Removes the uninstaller's copy when the bootstrap is done with it, whichever way that ends.
+class TUninstallerCopyCleanup {
+ public:
+  TUninstallerCopyCleanup() = default;
+  TUninstallerCopyCleanup(const TUninstallerCopyCleanup&) = delete;
+  TUninstallerCopyCleanup& operator=(const TUninstallerCopyCleanup&) = delete;
+  ~TUninstallerCopyCleanup() {
+    if (!program_.empty()) RemoveUninstallerCopy(program_);
+  }
+  void Arm(const String& program) { program_ = program; }
+
+ private:
+  String program_;
+};
 
 // logProblem: why the log that the arguments ask for cannot be written, or empty.
 int RunInstaller(const String& args, const String& logProblem, const TEntryEnvironment& environment) {
@@ -307,6 +323,40 @@ String CopyIntoFolder(const String& source, const String& folder) {
   return target;
 }
 
+void RemoveUninstallerCopy(const String& program) {
+  if (dlx::DeleteFile(program)) {
+    dlx::Log(u"Deleted the uninstaller's copy \"" + program + u"\"");
+  } else {
+    // A program still running cannot be deleted, but it can be renamed: parked in the temporary
+    // folder under a fresh name, it leaves its folder free and goes at the next restart.
+    String parked;
+    try {
+      parked = dlx::GetTempFileName(u"delete");
+      dlx::DeleteFile(parked);  // the system made the name as a file; the move needs it free
+    } catch (const dlx::EDLXException& e) {
+      dlx::Log(u"No temporary name to move the uninstaller's copy aside: " + e.Message());
+    }
+    if (!parked.empty() && dlx::MoveFile(program, parked)) {
+      dlx::Log(u"Moved the uninstaller's copy \"" + program + u"\" to \"" + parked + u"\"");
+      ScheduleDeleteAtReboot(parked);
+    } else {
+      DeleteFileOrSchedule(program);
+    }
+  }
+  DeleteFileOrSchedule(dlx::ChangeFileExt(program, u".dat"));
+  const String folder = dlx::ExcludeTrailingPathDelimiter(dlx::ExtractFilePath(program));
+  // The copy was started in its folder; as the current folder it could not be removed.
+  if (IsPathInsideFolder(dlx::GetCurrentDir(), dlx::IncludeTrailingPathDelimiter(folder)))
+    dlx::SetCurrentDir(dlx::ExtractFilePath(folder));
+  if (dlx::RemoveDirectory(folder)) {
+    dlx::Log(u"Removed the uninstaller's folder \"" + folder + u"\"");
+    return;
+  }
+  dlx::Log(u"The uninstaller's folder \"" + folder + u"\" is not empty yet (" +
+           dlx::IntToStr(GetLastError()) + u"); it goes at the next restart");
+  ScheduleDeleteAtReboot(folder);
+}
+
 int RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& environment) {
   const String module = environment.ModuleFileName();
   const String folder = CreatePrivateFolder(environment.TempFolder());
@@ -324,6 +374,9 @@ int RelaunchUninstallerFromTemp(const String& args, const TEntryEnvironment& env
   ScheduleDeleteAtReboot(program);
   ScheduleDeleteAtReboot(package);
   ScheduleDeleteAtReboot(dlx::ExcludeTrailingPathDelimiter(folder));
+  // Removed when the copy has ended (or could not start), since nothing holds its files then.
+  TUninstallerCopyCleanup cleanup;
+  cleanup.Arm(program);
   // Waited for, so that whoever started the uninstaller learns how the removal ended.
   return environment.StartProgram(program, dlx::FormatSwitch(u"PATH", FolderOf(module), args), folder);
 }

@@ -67,8 +67,14 @@ dlx::String PrivateFolderSecurityText();
 // returns the copy's path. A failed copy raises "System Error.  Code: ..." with both paths.
 dlx::String CopyIntoFolder(const dlx::String& source, const dlx::String& folder);
 
+// Removes the uninstaller's copy once its run is over: the program and its ".dat" package are
+// deleted (a program still running, which cannot be, is moved aside into the temporary folder and
+// deleted at the next restart) and their private folder is removed, or scheduled for removal at
+// the next restart when something keeps it. Never raises; what happened goes to the log.
+void RemoveUninstallerCopy(const dlx::String& program);
+
 // The uninstaller's bootstrap: copies the running module and its ".dat" package into a new private
 // folder of the temporary folder, schedules both and the folder for deletion at the next restart,
-// starts the copy with /PATH="<the module's folder>" in front of args, waits for it and returns its
-// exit code.
+// starts the copy with /PATH="<the module's folder>" in front of args, waits for it, removes it
+// (RemoveUninstallerCopy) and returns its exit code.
 int RelaunchUninstallerFromTemp(const dlx::String& args, const TEntryEnvironment& environment);

@@ -15,10 +15,18 @@
 #include "lib/log.h"
 #include "lib/platform/text.h"
 #include "lib/win/handles.h"
+#include "lib/win/system.h"
+#include "product/addons_action.h"
+#include "product/close_applications_action.h"
 #include "product/config_action.h"
+#include "product/integrate_action.h"
 #include "product/prepare_action.h"
 #include "product/product_names.h"
 #include "product/run_journal.h"
+#include "product/shell_cache_action.h"
+#include "product/shortcuts_action.h"
+#include "product/uninstall_files_action.h"
+#include "product/uninstall_integration_action.h"
 
 using dlx::String;
 
@@ -115,13 +123,21 @@ bool TProductInfoZUVA::HasPreviousInstallation() {
 void TProductInfoZUVA::EnumActions(const std::function<void(TInstallerActionClass)>& callback) {
   // Every action runs journaled: when one fails or the run is cancelled, what the run changed is
   // undone before the run ends.
+  callback(&CreateJournaledAction<TInstallerActionCloseApplications>);
   switch (Installer->Mode()) {
     case imInstall:
       callback(&CreateJournaledAction<TInstallerActionPrepare>);
+      if (IsAddonsAvailable()) callback(&CreateJournaledAction<TInstallerActionAddonsInstall>);
       callback(&CreateJournaledAction<TInstallerActionExtract>);
       callback(&CreateJournaledAction<TInstallerActionConfig>);
+      if (!Installer->HasOption(ioUpdate) && !Installer->HasOption(ioPortable))
+        callback(&CreateJournaledAction<TInstallerActionIntegrate>);
+      if (!Installer->HasOption(ioUpdate)) callback(&CreateJournaledAction<TInstallerActionShortcuts>);
+      if (dlx::IsWin10OrLater()) callback(&CreateJournaledAction<TInstallerActionUpdateShellCache>);
       break;
     case imUninstall:
+      callback(&CreateAction<TInstallerActionUninstallIntegration>);
+      callback(&CreateAction<TInstallerActionUninstallFiles>);
       break;
   }
 }

@@ -1,12 +1,16 @@
 // Stand-in for the ZUVA media player: one top-level window of class "TZUVAMainForm", the class
 // the setup looks for to find a running copy and to close it before files are replaced. The
 // window closes on WM_CLOSE like any well-behaved main window, and the program then exits 0.
+// Started with /KEEPOPEN it ignores WM_CLOSE, like a player waiting for an answer nobody gives.
 #include <windows.h>
+
+#include <cwchar>
 
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TZUVAMainForm";
 constexpr wchar_t kTitle[] = L"ZUVA";
+bool keepOpen = false;
 
 // Vertical gradient between two colours, drawn as thin bands (no extra libraries needed).
 void FillGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom) {
@@ -64,6 +68,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
       return 0;
     case WM_ERASEBKGND:
       return 1;  // Paint covers the whole client area
+    case WM_CLOSE:
+      if (keepOpen) return 0;
+      break;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -74,7 +81,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int show) {
+  keepOpen = arguments && std::wcsstr(arguments, L"/KEEPOPEN");
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.style = CS_HREDRAW | CS_VREDRAW;

@@ -9,6 +9,8 @@
 #include "core/installer.h"
 #include "core/spawn_service.h"
 #include "lib/log.h"
+#include "lib/platform/text.h"
+#include "lib/win/handles.h"
 #include "lib/win/system.h"
 #include "tests/core/entry_test_support.h"
 #include "tests/core/installer_fixture.h"
@@ -338,6 +340,32 @@ TEST_F(EntryTest, TheUninstallerWithAnExistingPathRunsTheRemovalThere) {
   EXPECT_TRUE(fake_.started.empty());
 }
 
+TEST(EntryFiles, TheUninstallersCopyStillRunningIsMovedAsideAndItsFolderRemoved) {
+  TempFolder temp(u"copy");
+  const String folder = temp.Path() + u"ZUVA-0123\\";
+  const String program = folder + u"Uninstall.exe";
+  ASSERT_TRUE(dlx::ForceDirectories(folder));
+  // A real program, mapped as an image the way the system runs it: it cannot be deleted then.
+  ASSERT_TRUE(dlx::CopyFile(dlx::GetExeName(), program, false));
+  entrytest::WriteFile(folder + u"Uninstall.dat", "package bytes");
+  {
+    dlx::TScopedHandle file(CreateFileW(dlx::W(program), GENERIC_READ | GENERIC_EXECUTE,
+                                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                        nullptr));
+    ASSERT_TRUE(file.Valid());
+    dlx::TScopedHandle image(
+        CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr));
+    ASSERT_TRUE(image.Valid());
+    void* view = MapViewOfFile(image.Get(), FILE_MAP_READ, 0, 0, 0);
+    ASSERT_NE(view, nullptr);
+    RemoveUninstallerCopy(program);
+    UnmapViewOfFile(view);
+  }
+  EXPECT_FALSE(dlx::FileExists(folder + u"Uninstall.dat"));
+  EXPECT_FALSE(dlx::FileExists(program));
+  EXPECT_FALSE(dlx::DirectoryExists(folder));
+}
+
 TEST_F(EntryTest, TheUninstallerInItsFolderRelaunchesAPrivateCopyFromTheTemporaryFolder) {
   fake_.product = UninstallPackage();
   fake_.module = install_.Path() + u"Uninstall.exe";
@@ -345,18 +373,29 @@ TEST_F(EntryTest, TheUninstallerInItsFolderRelaunchesAPrivateCopyFromTheTemporar
   entrytest::WriteFile(install_.Path() + u"Uninstall.dat", "package bytes");
   Product().actions = {&CreateAction<TRecordingAction>};
   fake_.copyExitCode = InstallerExitCancelled;
+  // The copy's files while it runs; once it has ended, the bootstrap removes them.
+  std::string program, package;
+  TEntryEnvironment environment = Environment();
+  auto start = environment.StartProgram;
+  environment.StartProgram = [&](const String& file, const String& parameters, const String& directory) {
+    program = entrytest::ReadFile(directory + u"Uninstall.exe");
+    package = entrytest::ReadFile(directory + u"Uninstall.dat");
+    return start(file, parameters, directory);
+  };
 
-  EXPECT_EQ(Run(u"/AUTO /SILENT"), InstallerExitCancelled) << "the copy's exit code is the uninstaller's";
+  EXPECT_EQ(RunInstallerEntry(u"/AUTO /SILENT", environment), InstallerExitCancelled)
+      << "the copy's exit code is the uninstaller's";
   EXPECT_TRUE(Trace().empty()) << "the bootstrap runs no action";
   ASSERT_EQ(fake_.started.size(), 1u);
-  const auto folders = entrytest::SubFolders(temp_.Path(), u"ZUVA-");
-  ASSERT_EQ(folders.size(), 1u);
-  const String copyFolder = temp_.Path() + folders[0] + u"\\";
+  const String copyFolder = fake_.started[0].directory;
+  EXPECT_TRUE(
+      dlx::SameText(dlx::ExtractFilePath(dlx::ExcludeTrailingPathDelimiter(copyFolder)), temp_.Path()));
+  EXPECT_EQ(dlx::ExtractFileName(dlx::ExcludeTrailingPathDelimiter(copyFolder)).substr(0, 5), u"ZUVA-");
   EXPECT_EQ(fake_.started[0].file, copyFolder + u"Uninstall.exe");
   EXPECT_EQ(fake_.started[0].parameters, u"/PATH=\"" + install_.Path() + u"\" /AUTO /SILENT");
-  EXPECT_EQ(fake_.started[0].directory, copyFolder);
-  EXPECT_EQ(entrytest::ReadFile(copyFolder + u"Uninstall.exe"), "program bytes");
-  EXPECT_EQ(entrytest::ReadFile(copyFolder + u"Uninstall.dat"), "package bytes");
+  EXPECT_EQ(program, "program bytes");
+  EXPECT_EQ(package, "package bytes");
+  EXPECT_TRUE(entrytest::SubFolders(temp_.Path(), u"ZUVA-").empty()) << "the copy's folder stays behind";
 }
 
 TEST_F(EntryTest, TheUninstallerCopyWithoutAUsablePathDoesNotRelaunchAgain) {

@@ -217,9 +217,9 @@ expect "the copy runs from a folder of its own in the temporary folder" \
 expect "the copy runs the silent removal" grep -q 'Mode: silent uninstall' <<<"$log"
 expect "both processes end with exit code 0" test "$(grep -c 'Setup ends with exit code 0' <<<"$log")" -eq 2
 temp_after=$(find "$drive/users" -type d -name 'ZUVA-*' 2>/dev/null | sort)
-new_folder=$(comm -13 <(echo "$temp_before") <(echo "$temp_after") | head -n 1)
-expect "the copy and its package lie in the new folder" \
-  test -f "$new_folder/Uninstall.exe" -a -f "$new_folder/Uninstall.dat"
+expect "the copy's private folder is gone when the removal ends" test "$temp_before" = "$temp_after"
+expect "the bootstrap deleted the ended copy and its folder" \
+  bash -c 'grep -q "Deleted the uninstaller.s copy" <<<"$1" && grep -q "Removed the uninstaller.s folder" <<<"$1"' _ "$log"
 
 # ---- a ".local" redirection beside the program: refused
 mkdir -p "$root/dotlocal/ZUVASetup.exe.local"

@@ -122,20 +122,26 @@ TEST_F(ProductTest, PrepareSummaryNamesModeBackupAndWarning) {
     if (entry.name == u"English.lng")
       entry.bytes +=
           "[PageSetup]\r\nLB1=Folder\r\nTitle=Setup\r\nCB1=Update\r\nCB2=Normal\r\nCB3=Portable\r\n"
-          "CB4=Backup\r\nW3=Replaces\r\n";
+          "CB4=Backup\r\nW3=Replaces\r\n[PageIntegration]\r\nLB1=Shortcuts\r\nCB1=Desktop\r\nCB2=Start "
+          "menu\r\n"
+          "LB2=Integration\r\nCB3=Associate\r\nCB4=Register\r\nCB5=Menu\r\n";
+  // A fresh installation for the machine's users integrates with Windows and gets shortcuts.
+  const std::string integration =
+      "\r\nIntegration\r\n    Register\r\n    Menu\r\n    Associate\r\n\r\nShortcuts\r\n    Desktop\r\n    "
+      "Start menu\r\n";
   struct Case {
     const char* name;
     std::string config;  // ZUVA.ini, empty for none
     const char* switches;
-    const char* expected;  // after the folder line
+    std::string expected;  // after the folder line
   };
   const Case cases[] = {
-      {"fresh", "", " /SILENT", "Setup\r\n    Normal\r\n    Backup\r\n"},
-      {"no backup", "", " /SILENT /NOBACKUP", "Setup\r\n    Normal\r\n"},
+      {"fresh", "", " /SILENT", "Setup\r\n    Normal\r\n    Backup\r\n" + integration},
+      {"no backup", "", " /SILENT /NOBACKUP", "Setup\r\n    Normal\r\n" + integration},
       {"portable", "", " /SILENT /PORTABLE", "Setup\r\n    Portable\r\n    Backup\r\n"},
       {"update", "[System]\r\nVersion=5020\r\n", " /SILENT", "Setup\r\n    Update\r\n    Backup\r\n"},
       {"a newer copy", "[System]\r\nVersion=5100\r\n", " /SILENT",
-       "Setup\r\n    Normal\r\n    Backup\r\n\r\nSetup\r\n    Replaces\r\n"},
+       "Setup\r\n    Normal\r\n    Backup\r\n\r\nSetup\r\n    Replaces\r\n" + integration},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

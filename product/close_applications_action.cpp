@@ -1,0 +1,55 @@
+#include "product/close_applications_action.h"
+
+#include "core/errors.h"
+#include "core/installer.h"
+#include "lib/log.h"
+#include "lib/win/system.h"
+#include "product/product_names.h"
+
+using dlx::String;
+
+std::vector<String> TInstallerActionCloseApplications::WindowClasses() {
+  return {zuva_names::kWindowClasses.begin(), zuva_names::kWindowClasses.end()};
+}
+
+void TInstallerActionCloseApplications::Execute() {
+  ReportStatus(GetCommonText(u"A8"));
+  const std::vector<String> classes = WindowClasses();
+  // Nobody can close a window in a run without message boxes, so such a run must not wait forever.
+  const bool limited = dlx::MessageBoxesSuppressed();
+  const ULONGLONG start = GetTickCount64();
+  for (int pass = 1;; ++pass) {
+    std::vector<HWND> windows;
+    String found;
+    for (const String& windowClass : classes) {
+      if (HWND window = FindWindowW(dlx::W(windowClass), nullptr)) {
+        windows.push_back(window);
+        found += (found.empty() ? u"" : u", ") + windowClass;
+      }
+    }
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    if (limited && !windows.empty() && elapsed >= UnattendedLimitMs()) {
+      dlx::Log(u"Closing running programs, pass " + dlx::IntToStr(pass) + u": still open after " +
+               dlx::IntToStr(static_cast<int64_t>(elapsed / 1000)) + u" s: " + found);
+      throw EInstallerInstallError(FormatText(
+          u"Setup cannot continue while %s is running: its windows (%s) did not close within %s seconds. "
+          u"Close %s and run Setup again.",
+          {ProductInfo().GetName(), found, dlx::IntToStr(static_cast<int64_t>(UnattendedLimitMs() / 1000)),
+           ProductInfo().GetName()}));
+    }
+    for (HWND window : windows) {
+      if (!limited) {
+        SendMessageW(window, WM_CLOSE, 0, 0);
+      } else {
+        // A hung window would block a plain send for good; the time left bounds it.
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL,
+                            static_cast<UINT>(UnattendedLimitMs() - elapsed), &result);
+      }
+    }
+    dlx::Log(u"Closing running programs, pass " + dlx::IntToStr(pass) + u": " +
+             (found.empty() ? String(u"no window found") : u"asked to close " + found));
+    Sleep(PassPauseMs());
+    if (windows.empty()) return;
+  }
+}
