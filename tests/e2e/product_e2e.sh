@@ -18,25 +18,7 @@ while [ $# -gt 0 ]; do
   shift 2
 done
 
-export WINEPREFIX=${WINEPREFIX:-$work/wineprefix}
-export LANG=en_US.UTF-8
-unset LC_ALL
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-expect() { # description, command...
-  local what=$1; shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-run() { timeout 300 "$wine_run" "$@" >/dev/null 2>&1; }
-log_text() { tr -d '\r' <"$1" 2>/dev/null; }
-ini_text() {
-  if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = fffe ]; then
-    iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'
-  else
-    sed '1s/^\xEF\xBB\xBF//' "$1" | tr -d '\r'
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
 # The texts a shell link holds, in either encoding, one per line.
 link_text() { { strings -n 4 "$1"; strings -n 4 -el "$1"; } 2>/dev/null; }
 # Waits until the log holds count lines "Setup ends" (the uninstaller's copy runs on its own).

@@ -21,20 +21,7 @@ while [ $# -gt 0 ]; do
   shift 2
 done
 
-export WINEPREFIX=${WINEPREFIX:-$work/wineprefix}
-export LANG=en_US.UTF-8
-unset LC_ALL
-failed_status=$((1603 % 256))
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-expect() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
-run() { timeout 300 "$wine_run" "$@" >/dev/null 2>&1; }
-log_text() { tr -d '\r' <"$1" 2>/dev/null; }
-ini_text() {
-  if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = fffe ]; then iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'
-  else sed '1s/^\xEF\xBB\xBF//' "$1" | tr -d '\r'; fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
 # Content, size and modification time (seconds) of every file below a folder, except the backup
 # folder and logs: what "as before the run" means.
 fingerprint() { (cd "$1" 2>/dev/null && find . -type f ! -path './!Backup/*' ! -name '*.log' -printf '%P %s %T@\n' \
