@@ -29,3 +29,18 @@ class TInstallerPageLicense : public TInstallerPage {
   dlx::TDLXRichViewer* viewer_ = nullptr;
   dlx::TDLXCheckBox* accept_ = nullptr;
 };
+
+// The summary of what the run will do, built afresh from the actions at every visit.
+class TInstallerPageReadyToInstall : public TInstallerPage {
+ public:
+  TInstallerPageReadyToInstall() : TInstallerPage(u"TInstallerPageReadyToInstall") {}
+
+  void Prepare() override;
+  dlx::String SummaryText() const { return viewer_->Text(); }
+
+ protected:
+  void CreateControls() override;
+
+ private:
+  dlx::TDLXRichViewer* viewer_ = nullptr;
+};

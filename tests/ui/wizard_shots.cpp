@@ -1,7 +1,8 @@
-// The wizard form with its welcome and license pages over the setup's own material, without
+// The wizard form with its welcome, license and ready pages over the setup's own material, without
 // installing: saves a picture of each page and checks, pixel by pixel, that the painted header
 // line, progress strip, page background and footer carry the palette of the mode, and that the
-// license page holds Next back until the terms are accepted. Run by wizard_shots.sh in light and
+// license page holds Next back until the terms are accepted and the
+// ready page shows the actions' summary. Run by wizard_shots.sh in light and
 // dark mode at 96 and 144 DPI.
 //
 //   ui_wizard_shots.exe <output folder> <name> <setup material folder> <expected DPI> <expected dark 0/1>
@@ -15,11 +16,11 @@
 #include <string>
 
 #include "core/installer.h"
-#include "core/minimal_product.h"
 #include "core/package/package.h"
 #include "core/resources.h"
 #include "lib/file_system.h"
 #include "lib/ui/theme.h"
+#include "product/product_info_zuva.h"
 #include "tests/lib/ui/ui_test_support.h"
 #include "ui/form/palette.h"
 #include "ui/informational_pages.h"
@@ -77,7 +78,8 @@ void ProbeColours(TInstallerForm& form, const TInstallerPalette& palette, const 
       {"footer", s(300), client.bottom - s(5), palette.Accent},
       {"footer top line", s(300), client.bottom - s(44), palette.Accent},
       {"header bottom line", s(300), s(53) - 1, palette.Accent},
-      {"progress strip", s(300), s(58), palette.StripBackground},
+      {"strip background", s(300), s(54), palette.StripBackground},
+      {"strip, pages passed", s(100), s(58), palette.Accent},
       {"page background", s(10), s(200), palette.Background},
   };
   for (const auto& probe : probes) {
@@ -114,7 +116,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   LocalFree(argv);
 
   try {
-    RegisterMinimalProductInfo();
+    RegisterProductInfoZUVA();
     TInstaller installer(u"", TInstallerPackages(SetupPackage(material), EmptyPackage()));
     installer.Resources().InitializeLanguages(0x0409);
     Check(TDLXTheme::Instance().DarkMode() == expectedDark,
@@ -124,6 +126,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     auto form = TDLXForm::Create<TInstallerForm>(TInstallerFormPages{}, [](TInstallerPageList& pages) {
       pages.AddPage(&CreateInstallerPage<TInstallerPageWelcome>);
       pages.AddPage(&CreateInstallerPage<TInstallerPageLicense>);
+      pages.AddPage(&CreateInstallerPage<TInstallerPageReadyToInstall>);
     });
     Check(form->Scale().Apply(96) == expectedDpi, "the form's scale does not follow the system DPI");
     form->Show();
@@ -140,11 +143,25 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       Check(!form->BackButton().Visible(), "Back is offered on the license page");
       ProbeColours(*form, palette, "license");
       Save(*form, out + u"wizard-license-" + name + u".png");
-      Check(form->NextButton().Caption() == u"Finish", "the last page's Next does not say Finish");
+      Check(form->NextButton().Caption() == u"Next >", "Next on the license page does not say Next");
+      Check(!form->NextButton().Enabled(), "Next is enabled before the license is accepted");
       license->AcceptBox().Click();
       uitest::PumpFor(200);
       Check(license->AcceptBox().Checked(), "the accept box does not check");
+      Check(form->NextButton().Enabled(), "accepting the license does not enable Next");
       Save(*form, out + u"wizard-license-accepted-" + name + u".png");
+
+      form->NextButton().Click();
+      uitest::PumpFor(600);
+      auto* ready = dynamic_cast<TInstallerPageReadyToInstall*>(form->Navigator().ActivePage());
+      Check(ready != nullptr, "Next on the license page does not lead to the ready page");
+      if (ready) {
+        Check(form->BackButton().Visible(), "Back is not offered on the ready page");
+        Check(form->NextButton().Caption() == u"Finish", "the last page's Next does not say Finish");
+        Check(!ready->SummaryText().empty(), "the ready page shows no summary");
+        ProbeColours(*form, palette, "ready");
+        Save(*form, out + u"wizard-ready-" + name + u".png");
+      }
     }
     form->Hide();
   } catch (const std::exception& e) {

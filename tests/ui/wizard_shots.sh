@@ -36,7 +36,7 @@ for dpi in 96 144; do
       echo "wizard $mode $dpi: FAILED"
       failures=$((failures + 1))
     fi
-    for picture in wizard-welcome wizard-license; do
+    for picture in wizard-welcome wizard-license wizard-ready; do
       [ -s "$out/$picture-$mode-$dpi.png" ] || { echo "missing $picture-$mode-$dpi.png"; failures=$((failures + 1)); }
     done
   done
