@@ -37,6 +37,7 @@ class TInstallerPageReadyToInstall : public TInstallerPage {
 
   void Prepare() override;
   dlx::String SummaryText() const { return viewer_->Text(); }
+  HWND ViewerHandle() const { return viewer_->Handle(); }
 
  protected:
   void CreateControls() override;

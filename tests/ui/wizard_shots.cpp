@@ -8,6 +8,7 @@
 //   ui_wizard_shots.exe <output folder> <name> <setup material folder> <expected DPI> <expected dark 0/1>
 #include <windows.h>
 // After windows.h, which it needs.
+#include <richedit.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -159,6 +160,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         Check(form->BackButton().Visible(), "Back is not offered on the ready page");
         Check(form->NextButton().Caption() == u"Finish", "the last page's Next does not say Finish");
         Check(!ready->SummaryText().empty(), "the ready page shows no summary");
+        // The rich edit's default black would vanish on the dark skin.
+        CHARFORMAT2W format{};
+        format.cbSize = sizeof(format);
+        SendMessageW(ready->ViewerHandle(), EM_SETSEL, 0, 1);
+        SendMessageW(ready->ViewerHandle(), EM_GETCHARFORMAT, SCF_SELECTION,
+                     reinterpret_cast<LPARAM>(&format));
+        if (expectedDark)
+          Check((format.dwEffects & CFE_AUTOCOLOR) == 0 && format.crTextColor != RGB(0, 0, 0),
+                "the summary is written in black on the dark skin");
         ProbeColours(*form, palette, "ready");
         Save(*form, out + u"wizard-ready-" + name + u".png");
       }
