@@ -142,6 +142,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     Check(license != nullptr, "Next on the welcome page does not lead to the license");
     if (license) {
       Check(!form->BackButton().Visible(), "Back is offered on the license page");
+      Check(IsChild(license->Handle(), GetFocus()) != FALSE, "the license text does not take the focus");
       ProbeColours(*form, palette, "license");
       Save(*form, out + u"wizard-license-" + name + u".png");
       Check(form->NextButton().Caption() == u"Next >", "Next on the license page does not say Next");
