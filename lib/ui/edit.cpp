@@ -284,6 +284,14 @@ void TDLXRichViewer::LoadFromStream(TDLXStream& stream, bool rtf) {
   ApplyZoom();
 }
 
+void TDLXRichViewer::SetPlainText(const String& text) {
+  SetText(text);
+  if (!rich_) return;
+  FindLinks();
+  ApplyColors();
+  ApplyZoom();
+}
+
 void TDLXRichViewer::SetZoom(int numerator, int denominator) {
   if (numerator <= 0 || denominator <= 0) return;
   zoomNumerator_ = numerator;

@@ -101,6 +101,9 @@ class TDLXRichViewer : public TDLXMemo {
   bool IsRichEdit() const { return rich_; }
   // Loads RTF (or plain text) from the rest of the stream.
   void LoadFromStream(TDLXStream& stream, bool rtf = true);
+  // Shows plain text in the skin's colours (WM_SETTEXT alone would leave the rich edit's default
+  // black, unreadable on a dark skin).
+  void SetPlainText(const String& text);
   // The viewer's zoom on top of the scale factor (1/1 by default).
   void SetZoom(int numerator, int denominator);
   // Called with the link's text when a link is clicked; without it the link is opened.

@@ -6,10 +6,8 @@
 // How the form uses it: the form keeps its pages in a TInstallerPageList and lets a
 // TInstallerNavigator decide which page is shown and what the buttons say; it asks Kind() and
 // IsFullScreen() where it needs to know what sort of page it deals with (the Next caption, the page
-// area). When the skinned control library is in, this class derives from dlx::TDLXCustomControl
-// (created without parent, invisible), its own name field gives way to the control's component
-// name (SetName with PageNameFromClassName in the constructor), and the navigation, which asks
-// only the virtual operations below, does not change.
+// area). The class stays free of windows: the page base TInstallerPage (ui/page.h) adds the
+// control of the skinned library beside it, and the form reaches that control by a cross cast.
 #pragma once
 
 #include <cstdint>

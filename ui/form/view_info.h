@@ -9,7 +9,8 @@
 // the active page's Title and Description into TitleBounds and DescriptionBounds after measuring
 // them; then the strip: UpdateProgressBounds passes Layout().Strip and the page count to
 // SetBounds, and Paint fills the Shapes of the active page's index and GetProgress. SetActivePage
-// places pages at GetPageBounds. The form view info will also own the two header pictures.
+// places pages at GetPageBounds. The form owns the two header pictures, so this stays free of
+// windows.
 #pragma once
 
 #include <windows.h>
