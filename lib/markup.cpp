@@ -87,6 +87,10 @@ class TParser {
     Flush();
     // Tags left open end with the caption.
     while (!open_.empty()) Close(open_.back().Tag);
+    // A [URL]target[/URL] gets its link only at its close, so it can end up styled like the run
+    // before it ("[URL=x]a[/URL][URL]x[/URL]"): neighbours are joined once the caption is done,
+    // while no open tag counts runs any more.
+    JoinEqualNeighbours();
     return std::move(runs_);
   }
 
@@ -232,6 +236,18 @@ class TParser {
       runs_.back().Text += text;
     else
       runs_.push_back(TDLXMarkupRun{std::move(text), style});
+  }
+
+  void JoinEqualNeighbours() {
+    if (runs_.empty()) return;
+    size_t kept = 0;
+    for (size_t r = 1; r < runs_.size(); ++r) {
+      if (runs_[r].Style == runs_[kept].Style)
+        runs_[kept].Text += runs_[r].Text;
+      else if (++kept != r)
+        runs_[kept] = std::move(runs_[r]);
+    }
+    runs_.resize(kept + 1);
   }
 
   std::vector<TDLXMarkupRun> runs_;

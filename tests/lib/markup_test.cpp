@@ -67,6 +67,8 @@ TEST(Markup, CaptionsBecomeStyledRuns) {
       // Open at the end: closes there.
       {u"[B]bold to the end", "bold to the end{B}"},
       {u"[URL]unfinished", "unfinished{l=unfinished}"},
+      // The second link's target is known only at its close; the two runs then read alike.
+      {u"[URL=x]a[/URL][URL]x[/URL]", "ax{l=x}"},
       // E-mail addresses in plain text become links; punctuation around them is not theirs.
       {u"Write to support@zuva.example.", "Write to |support@zuva.example{l=mailto:support@zuva.example}|."},
       {u"(a.b+c@x-y.example)", "(|a.b+c@x-y.example{l=mailto:a.b+c@x-y.example}|)"},
