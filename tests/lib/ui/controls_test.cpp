@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <richedit.h>
 
+#include <functional>
+#include <string>
+
 #include "lib/ui/button.h"
 #include "lib/ui/edit.h"
 #include "lib/ui/form.h"
@@ -27,6 +30,22 @@ bool HasStyle(const TDLXCustomControl& control, LONG style) {
   return (GetWindowLongW(control.Handle(), GWL_STYLE) & style) != 0;
 }
 
+// One letter per box, "1" when it has the property: "0101" reads at a glance in a failure.
+template <typename Has>
+std::string Each(std::initializer_list<const TDLXCheckBox*> boxes, Has has) {
+  std::string flags;
+  for (const TDLXCheckBox* c : boxes) flags += has(*c) ? '1' : '0';
+  return flags;
+}
+
+// Shows the form modally while the steps run; the modal result.
+int ModalWith(TDLXForm& form, std::vector<std::function<void()>> steps) {
+  uitest::StartSteps(std::move(steps));
+  const int result = form.ShowModal();
+  uitest::StopSteps();
+  return result;
+}
+
 TEST(RadioBox, CheckingOneUnchecksItsGroupOnly) {
   TDLXForm form;
   auto& a1 = form.Add<TDLXRadioBox>(u"A1");
@@ -42,34 +61,22 @@ TEST(RadioBox, CheckingOneUnchecksItsGroupOnly) {
   a1.SetChecked(true);
   b1.SetChecked(true);
   check.SetChecked(true);
+  const std::initializer_list<const TDLXCheckBox*> all{&a1, &a2, &a3, &check, &a4, &b1, &b2};
+  const auto checked = [](const TDLXCheckBox& box) { return box.Checked(); };
   a4.SetChecked(true);  // unchecks A1, leaves B1
-  EXPECT_FALSE(a1.Checked());
-  EXPECT_TRUE(b1.Checked());
+  EXPECT_EQ(Each(all, checked), "0001110");
 
   ClickWithMouse(a2.Handle());
-  EXPECT_TRUE(a2.Checked());
-  EXPECT_FALSE(a1.Checked());
-  EXPECT_FALSE(a3.Checked());
-  EXPECT_FALSE(a4.Checked());
-  EXPECT_TRUE(b1.Checked());
-  EXPECT_TRUE(check.Checked());
+  EXPECT_EQ(Each(all, checked), "0101010");
   // The checked box is its group's tab stop; groups begin where the group index changes.
-  EXPECT_TRUE(HasStyle(a2, WS_TABSTOP));
-  EXPECT_FALSE(HasStyle(a1, WS_TABSTOP));
-  EXPECT_TRUE(HasStyle(a1, WS_GROUP));
-  EXPECT_FALSE(HasStyle(a2, WS_GROUP));
-  EXPECT_TRUE(HasStyle(check, WS_GROUP));
-  EXPECT_TRUE(HasStyle(a4, WS_GROUP));
-  EXPECT_TRUE(HasStyle(b1, WS_GROUP));
-  EXPECT_FALSE(HasStyle(b2, WS_GROUP));
+  EXPECT_EQ(Each({&a1, &a2}, [](auto& c) { return HasStyle(c, WS_TABSTOP); }), "01");
+  EXPECT_EQ(Each(all, [](auto& c) { return HasStyle(c, WS_GROUP); }), "1001110");
 
   // Arrow keys move within the group and check as they go.
   a2.SetFocus();
   uitest::PressKey(VK_DOWN);
   EXPECT_EQ(GetFocus(), a3.Handle());
-  EXPECT_TRUE(a3.Checked());
-  EXPECT_FALSE(a2.Checked());
-  EXPECT_TRUE(b1.Checked());
+  EXPECT_EQ(Each(all, checked), "0011010");
 
   // Unchecking alone checks nothing else.
   a3.SetChecked(false);
@@ -130,35 +137,27 @@ TEST(Form, TabOrderAndDialogKeysInAModalForm) {
   // Tab walks the visible controls in creation order and wraps; Alt+A toggles the check box.
   std::vector<HWND> focus;
   const auto record = [&] { focus.push_back(GetFocus()); };
-  uitest::StartSteps(
-      {record, [] { uitest::SendKeyStroke(VK_TAB); }, record, [] { uitest::SendKeyStroke(VK_TAB); }, record,
-       [] { uitest::SendKeyStroke(VK_TAB); }, record, [] { uitest::SendKeyStroke(VK_TAB); }, record,
-       [] { uitest::SendKeyStroke('A', false, true); }, [] { uitest::SendKeyStroke(VK_ESCAPE); }});
-  EXPECT_EQ(form.ShowModal(), mrCancel);
-  uitest::StopSteps();
+  const auto tab = [] { uitest::SendKeyStroke(VK_TAB); };
+  EXPECT_EQ(ModalWith(form, {record, tab, record, tab, record, tab, record, tab, record,
+                             [] { uitest::SendKeyStroke('A', false, true); },
+                             [] { uitest::SendKeyStroke(VK_ESCAPE); }}),
+            mrCancel);
   const std::vector<HWND> expected{accept.Handle(), edit.Handle(), ok.Handle(), cancel.Handle(),
                                    accept.Handle()};
   EXPECT_EQ(focus, expected);
   EXPECT_TRUE(accept.Checked());
 
   // Enter in the edit presses the default button.
-  uitest::StartSteps({[&] { edit.SetFocus(); }, [] { uitest::SendKeyStroke(VK_RETURN); }});
-  EXPECT_EQ(form.ShowModal(), mrOk);
-  uitest::StopSteps();
+  EXPECT_EQ(ModalWith(form, {[&] { edit.SetFocus(); }, [] { uitest::SendKeyStroke(VK_RETURN); }}), mrOk);
 
   // Ctrl+Enter gives OK from anywhere, even with the default button switched off.
   ok.SetDefault(false);
-  uitest::StartSteps({[&] { cancel.SetFocus(); }, [] { uitest::SendKeyStroke(VK_RETURN, true); }});
-  EXPECT_EQ(form.ShowModal(), mrOk);
-  uitest::StopSteps();
+  EXPECT_EQ(ModalWith(form, {[&] { cancel.SetFocus(); }, [] { uitest::SendKeyStroke(VK_RETURN, true); }}),
+            mrOk);
 
   // Space on a focused button clicks it; closing the window is Cancel.
-  uitest::StartSteps({[&] { cancel.SetFocus(); }, [] { uitest::SendKeyStroke(VK_SPACE); }});
-  EXPECT_EQ(form.ShowModal(), mrCancel);
-  uitest::StopSteps();
-  uitest::StartSteps({[&] { PostMessageW(form.Handle(), WM_CLOSE, 0, 0); }});
-  EXPECT_EQ(form.ShowModal(), mrCancel);
-  uitest::StopSteps();
+  EXPECT_EQ(ModalWith(form, {[&] { cancel.SetFocus(); }, [] { uitest::SendKeyStroke(VK_SPACE); }}), mrCancel);
+  EXPECT_EQ(ModalWith(form, {[&] { PostMessageW(form.Handle(), WM_CLOSE, 0, 0); }}), mrCancel);
   EXPECT_FALSE(IsWindowVisible(form.Handle()));
 }
 
@@ -231,10 +230,6 @@ TEST(Label, AutoSizeAndUrl) {
   label.SetUrl(u"https://zuva.example/");
   EXPECT_TRUE(label.Font().Underline);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(RichViewer, WebAddressesAreLinksInTheSkinColour) {
   TDLXForm form;

@@ -83,8 +83,8 @@ TEST(MessageBox, CaptionsComeFromTheStringTable) {
     EXPECT_EQ(seen.Title, u"Frage") << (taskDialogs ? "task dialog" : "message box");
     if (taskDialogs) {
       // Only the task dialog carries the table's button captions.
-      EXPECT_NE(std::find(seen.Buttons.begin(), seen.Buttons.end(), u"Ja"), seen.Buttons.end());
-      EXPECT_NE(std::find(seen.Buttons.begin(), seen.Buttons.end(), u"Nein"), seen.Buttons.end());
+      for (const String caption : {u"Ja", u"Nein"})
+        EXPECT_NE(std::find(seen.Buttons.begin(), seen.Buttons.end(), caption), seen.Buttons.end());
     }
     TSeenBox named;
     EXPECT_EQ(ShowAndRead(u"Setup", MB_OK | MB_ICONERROR, IDOK, named), IDOK);
@@ -101,10 +101,6 @@ TEST(MessageBox, CaptionsComeFromTheStringTable) {
   SetUseTaskDialogs(true);
   DialogStrings() = saved;
 }
-
-}  // namespace
-
-namespace {
 
 TEST(FolderPicker, TitledFromTheTableOneAtATime) {
   TDLXDialogStrings saved = DialogStrings();

@@ -97,10 +97,8 @@ TEST(Skin, ReferencesResolveAndBrokenOnesFail) {
   uint32_t argb = 0;
   EXPECT_TRUE(skin.FindColor(u"C", argb));
   EXPECT_EQ(argb, 0xFF102030u);
-  EXPECT_FALSE(skin.FindColor(u"Loop1", argb));
-  EXPECT_FALSE(skin.FindColor(u"Dangling", argb));
-  EXPECT_FALSE(skin.FindColor(u"NotColour", argb));
-  EXPECT_FALSE(skin.FindColor(u"Missing", argb));
+  for (const char16_t* broken : {u"Loop1", u"Dangling", u"NotColour", u"Missing"})
+    EXPECT_FALSE(skin.FindColor(broken, argb)) << dlx::ToUtf8(broken);
   EXPECT_TRUE(skin.FindColor(u"Named", argb));
   EXPECT_TRUE(dlx::ArgbIsNull(argb));
   dlx::TDLXSkinFont font;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "lib/ui/button.h"
 #include "lib/ui/form.h"
 #include "lib/ui/label.h"
@@ -64,12 +66,10 @@ COLORREF PaintedPixel(HWND window, int x, int y) {
 
 TEST(DarkMode, TheRegistryRule) {
   TLightThemeValue value;
-  value.Set(0);
-  EXPECT_TRUE(TDLXTheme::ReadDarkModeSetting());
-  value.Set(1);
-  EXPECT_FALSE(TDLXTheme::ReadDarkModeSetting());
-  value.Set(2);
-  EXPECT_FALSE(TDLXTheme::ReadDarkModeSetting());
+  for (uint32_t light : {0, 1, 2}) {
+    value.Set(light);
+    EXPECT_EQ(TDLXTheme::ReadDarkModeSetting(), light == 0) << light;
+  }
   value.Delete();
   EXPECT_FALSE(TDLXTheme::ReadDarkModeSetting());
 }
@@ -200,16 +200,13 @@ TEST(Dpi, ScaleFollowsTheSystemAndWmDpiChanged) {
   EXPECT_EQ(form.Scale().Denominator, 96);
   RECT window;
   GetWindowRect(form.Handle(), &window);
-  EXPECT_EQ(window.left, 50);
-  EXPECT_EQ(window.right - window.left, 700);
-  EXPECT_EQ(window.bottom - window.top, 500);
+  EXPECT_EQ((std::array{window.left, window.right - window.left, window.bottom - window.top}),
+            (std::array<LONG, 3>{50, 700, 500}));
   RECT bounds;
   GetWindowRect(button.Handle(), &bounds);
   MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&bounds), 2);
-  EXPECT_EQ(bounds.left, 20);
-  EXPECT_EQ(bounds.top, 40);
-  EXPECT_EQ(bounds.right - bounds.left, 200);
-  EXPECT_EQ(bounds.bottom - bounds.top, 60);
+  EXPECT_EQ((std::array{bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top}),
+            (std::array<LONG, 4>{20, 40, 200, 60}));
   EXPECT_EQ(button.Scale().Numerator, 192);
   LOGFONTW font{};
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(button.Handle(), WM_GETFONT, 0, 0)), sizeof(font), &font);

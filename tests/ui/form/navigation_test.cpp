@@ -153,37 +153,22 @@ TEST_F(NavigationTest, EveryKindOfRunShowsItsPagesWithTheirButtons) {
   };
   const std::string head = "PageWelcome bNext|PageLicense bNext|PageSetup < bNext|";
   const std::string tail = "PageReady < bInstall|PageInstall bNext|PageFinish bFinish x|";
+  const std::string integration = "PageIntegration < bNext|";
+  // clang-format off
   const Case cases[] = {
-      {"install",
-       imInstall,
-       {},
-       true,
-       false,
-       false,
-       head + "PageAddons < bNext|PageIntegration < bNext|" + tail},
-      {"no add-ons", imInstall, {}, false, false, false, head + "PageIntegration < bNext|" + tail},
+      {"install", imInstall, {}, true, false, false, head + "PageAddons < bNext|" + integration + tail},
+      {"no add-ons", imInstall, {}, false, false, false, head + integration + tail},
       {"update", imInstall, {ioUpdate}, true, false, false, head + "PageAddons < bNext|" + tail},
       {"portable", imInstall, {ioPortable}, false, false, false, head + tail},
-      {"failing", imInstall, {}, false, true, true, head + "PageIntegration < bNext|" + tail},
+      {"failing", imInstall, {}, false, true, true, head + integration + tail},
       {"auto", imInstall, {ioAuto, ioUpdate}, true, false, false, "PageInstall bNext|"},
       {"auto failing", imInstall, {ioAuto}, true, true, false, "PageInstall bNext|PageFinish bFinish x|"},
       {"auto failing, no boxes", imInstall, {ioAuto}, true, true, true, "PageInstall bNext|"},
-      {"uninstall",
-       imUninstall,
-       {},
-       true,
-       false,
-       false,
-       "PageParams bUninstall|PageUninstall bNext|PageUFinish bFinish x|"},
+      {"uninstall", imUninstall, {}, true, false, false, "PageParams bUninstall|PageUninstall bNext|PageUFinish bFinish x|"},
       {"uninstall auto", imUninstall, {ioAuto}, true, false, false, "PageUninstall bNext|"},
-      {"uninstall auto failing",
-       imUninstall,
-       {ioAuto},
-       true,
-       true,
-       false,
-       "PageUninstall bNext|PageUFinish bFinish x|"},
+      {"uninstall auto failing", imUninstall, {ioAuto}, true, true, false, "PageUninstall bNext|PageUFinish bFinish x|"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     world = World();
