@@ -2,7 +2,7 @@
 // installing: saves a picture of each page and checks, pixel by pixel, that the painted header
 // line, progress strip, page background and footer carry the palette of the mode, and that the
 // license page holds Next back until the terms are accepted and the
-// ready page shows the actions' summary. Run by wizard_shots.sh in light and
+// ready page shows the actions' summary. Run by tests/lib/ui/screenshots.sh in light and
 // dark mode at 96 and 144 DPI.
 //
 //   ui_wizard_shots.exe <output folder> <name> <setup material folder> <expected DPI> <expected dark 0/1>

@@ -1,5 +1,5 @@
 // The control gallery: one form with every control of the library, and the language dialog with
-// the setup's languages, each saved as a PNG picture. Run by gallery.sh in light and dark mode at
+// the setup's languages, each saved as a PNG picture. Run by screenshots.sh in light and dark mode at
 // 96 and 144 DPI, so people can look at the controls and the pictures can go into the README.
 //
 //   dlx_ui_gallery.exe <output folder> <name> <folder with *.lng> [expected DPI] [expected dark 0/1]

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Runs the control gallery in light and dark mode at 96 and 144 DPI in a Wine prefix of its own,
-# and leaves gallery-<mode>-<dpi>.png and language-<mode>-<dpi>.png in the output folder. Wine
-# takes the system DPI from "LogPixels" under HKCU\Control Panel\Desktop; the library takes dark
-# mode from "AppsUseLightTheme". The gallery checks that it follows both.
+# Runs a picture-taking test program (the control gallery, the wizard's pages) in light and dark
+# mode at 96 and 144 DPI in a Wine prefix of its own, and checks that it left
+# <picture>-<mode>-<dpi>.png in the output folder for every picture named. Wine takes the system
+# DPI from "LogPixels" under HKCU\Control Panel\Desktop; the library takes dark mode from
+# "AppsUseLightTheme". The programs check that they follow both.
 #
-#   gallery.sh <dlx_ui_gallery.exe> <output folder> <folder with the language files and pictures>
+#   screenshots.sh <program.exe> <output folder> <setup material folder> <picture>...
 set -uo pipefail
 
 exe=$1
 out=$2
 material=$3
+shift 3
+pictures=("$@")
+name=$(basename "$exe" .exe)
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run="$here/../../../cmake/wine-run.sh"
 mkdir -p "$out"
@@ -31,12 +35,12 @@ for dpi in 96 144; do
     /usr/lib/wine/wineserver -w 2>/dev/null || true
     dark=$((1 - light))
     if timeout 120 "$wine_run" "$exe" "$(winpath "$out")" "$mode-$dpi" "$(winpath "$material")" "$dpi" "$dark"; then
-      echo "gallery $mode $dpi: ok"
+      echo "$name $mode $dpi: ok"
     else
-      echo "gallery $mode $dpi: FAILED"
+      echo "$name $mode $dpi: FAILED"
       failures=$((failures + 1))
     fi
-    for picture in gallery language; do
+    for picture in "${pictures[@]}"; do
       [ -s "$out/$picture-$mode-$dpi.png" ] || { echo "missing $picture-$mode-$dpi.png"; failures=$((failures + 1)); }
     done
   done
