@@ -39,6 +39,8 @@ const char16_t kCaption[] = u"Setup";
 // folder and never collide with another product's.
 const char16_t kPrivateFolderPrefix[] = u"ZUVA-";
 
+TInstallerWizard gWizard = nullptr;
+
 String ModeText(TInstaller& installer) {
   return installer.Mode() == imInstall ? u"install" : u"uninstall";
 }
@@ -185,6 +187,18 @@ int RunInstaller(const String& args, const String& logProblem, const TEntryEnvir
 
   installer->Resources().ChooseAndInitializeLanguages(!installer->HasOption(ioAuto));
   const bool silent = installer->HasOption(ioSilent);
+  if (!silent && gWizard) {
+    dlx::Log(u"Mode: wizard (" + ModeText(*installer) +
+             (installer->HasOption(ioAuto) ? u", unattended)" : u")"));
+    const int code = gWizard(*installer);
+    if (code == InstallerExitSuccess)
+      dlx::Log(u"The run ended without errors");
+    else if (code == InstallerExitCancelled)
+      dlx::Log(u"The run was cancelled");
+    else
+      dlx::Log(u"The run ended with errors: " + installer->ErrorText());
+    return code;
+  }
   if (!silent && !installer->HasOption(ioAuto)) {
     // An interactive run needs the wizard (destination, license, options); installing without
     // asking would be worse than not installing.
@@ -214,6 +228,10 @@ int RunInstaller(const String& args, const String& logProblem, const TEntryEnvir
 }
 
 }  // namespace
+
+void SetInstallerWizard(TInstallerWizard wizard) {
+  gWizard = wizard;
+}
 
 TEntryEnvironment TEntryEnvironment::System() {
   TEntryEnvironment environment;

@@ -36,6 +36,12 @@ struct TEntryEnvironment {
 // the process exit code: InstallerExitSuccess, InstallerExitCancelled or InstallerExitFailed.
 int RunInstallerEntry(const dlx::String& args, const TEntryEnvironment& environment);
 
+// The wizard: runs the form over the installer object until it closes and answers the exit code.
+// Every run that is not silent goes through it once one is set; without one, an interactive run
+// is refused and an unattended one runs without a window.
+using TInstallerWizard = int (*)(TInstaller& installer);
+void SetInstallerWizard(TInstallerWizard wizard);
+
 // RunInstallerEntry with the process's own arguments and the real system services.
 int InstallerMain();
 

@@ -3,12 +3,15 @@
 #include <algorithm>
 
 #include "core/errors.h"
+#include "core/installer_thread.h"
 #include "core/resources.h"
 #include "lib/log.h"
 #include "lib/ui/dialogs.h"
 #include "lib/ui/theme.h"
 #include "ui/form/palette.h"
+#include "ui/finish_pages.h"
 #include "ui/page.h"
+#include "ui/work_pages.h"
 
 namespace {
 
@@ -59,6 +62,11 @@ void InsideSpan(const dlx::TDLXScaleFactor& scale, int from, int to, int& start,
 
 }  // namespace
 
+TInstallerFormPages TInstallerForm::StandardFormPages() {
+  return {&CreateInstallerPage<TInstallerPageInstall>, &CreateInstallerPage<TInstallerPageFinish>,
+          &CreateInstallerPage<TInstallerPageUninstall>, &CreateInstallerPage<TInstallerPageUninstallFinish>};
+}
+
 TInstallerForm::TInstallerForm(TInstallerFormPages formPages, TPageFiller fillPages)
     : dlx::TDLXForm(nullptr),
       formPages_(formPages),
@@ -83,13 +91,16 @@ TInstallerForm::TInstallerForm(TInstallerFormPages formPages, TPageFiller fillPa
   bBack_ = &Add<dlx::TDLXButton>();
   bBack_->SetName(u"bBack");
   bBack_->SetBounds(384, 447, 121, 25);
-  bBack_->OnClick = [this] { navigator_.BackClick(); };
+  bBack_->OnClick = [this] { Guarded([this] { navigator_.BackClick(); }); };
   bNext_ = &Add<dlx::TDLXButton>();
   bNext_->SetName(u"bNext");
   bNext_->SetBounds(511, 447, 121, 25);
   bNext_->SetDefault(true);
-  bNext_->OnClick = [this] { navigator_.NextClick(); };
-  OnCloseQuery = [this](bool& allow) { allow = navigator_.CloseQuery(); };
+  bNext_->OnClick = [this] { Guarded([this] { navigator_.NextClick(); }); };
+  OnCloseQuery = [this](bool& allow) {
+    allow = false;
+    Guarded([this, &allow] { allow = navigator_.CloseQuery(); });
+  };
 
   LoadPicture(header_, TInstallerFormViewInfo::HeaderPictureName(false));
   LoadPicture(headerDark_, TInstallerFormViewInfo::HeaderPictureName(true));
@@ -153,7 +164,19 @@ void TInstallerForm::UpdateProgressBounds() {
 }
 
 void TInstallerForm::Notify(TInstallerEvent event, intptr_t data) {
-  navigator_.Notify(event, data);
+  Guarded([this, event, data] { navigator_.Notify(event, data); });
+}
+
+void TInstallerForm::Guarded(const std::function<void()>& handler) {
+  // Nothing may leave a window procedure as an exception: the error is shown where it happened
+  // and the wizard stays on the page the navigation left it on.
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    const dlx::String text = dlx::FromUtf8(e.what());
+    dlx::Log(u"Wizard: " + text);
+    dlx::DLXMessageBox(handle_, text, Caption(), MB_OK | MB_ICONERROR);
+  }
 }
 
 TInstallerRunFacts TInstallerForm::RunFacts() {
@@ -208,7 +231,7 @@ bool TInstallerForm::ConfirmClose() {
 }
 
 void TInstallerForm::StopWork() {
-  Installer->FreeThread();
+  if (TInstallerThread* thread = Installer->Thread()) thread->Terminate();
 }
 
 void TInstallerForm::ScaleChanged() {

@@ -21,7 +21,10 @@ class TInstallerForm : public dlx::TDLXForm, public IInstallerPageHost, public I
   // form's own pages of the run's mode.
   using TPageFiller = std::function<void(TInstallerPageList& pages)>;
 
-  explicit TInstallerForm(TInstallerFormPages formPages = {}, TPageFiller fillPages = {});
+  explicit TInstallerForm(TInstallerFormPages formPages = StandardFormPages(), TPageFiller fillPages = {});
+
+  // The wizard's own work and finish pages.
+  static TInstallerFormPages StandardFormPages();
   ~TInstallerForm() override;
 
   void AfterConstruction() override;
@@ -57,6 +60,8 @@ class TInstallerForm : public dlx::TDLXForm, public IInstallerPageHost, public I
   void StopWork() override;
 
  private:
+  // Runs an event handler of the form; an exception it raises is logged and shown.
+  void Guarded(const std::function<void()>& handler);
   void Localize();
   void UpdateProgressBounds();
   void ApplyPalette();

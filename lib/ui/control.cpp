@@ -421,4 +421,8 @@ void PaintBuffered(HWND window, UINT message, WPARAM wParam,
   EndPaint(window, &ps);
 }
 
+void TDLXCustomControl::SendToBack() {
+  if (handle_) SetWindowPos(handle_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 }  // namespace dlx

@@ -92,6 +92,9 @@ class TDLXCustomControl {
 
   bool Visible() const;
   virtual void SetVisible(bool visible);
+  // Puts the control below its siblings: any that overlap it are drawn over it (and come before
+  // it in the tab order).
+  void SendToBack();
   bool Enabled() const;
   virtual void SetEnabled(bool enabled);
   // Whether the control can take the keyboard focus now: visible, enabled, a tab stop, on a

@@ -168,6 +168,20 @@ bool TDLXForm::IsFormMessage(MSG& message) {
   return IsDialogMessageW(root, &message) != FALSE;
 }
 
+void TDLXForm::ProcessMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    if (!IsFormMessage(message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+}
+
 int TDLXForm::ShowModal() {
   modal_ = true;
   modalResult_ = mrNone;

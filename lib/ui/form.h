@@ -73,6 +73,9 @@ class TDLXForm : public TDLXCustomControl, private IDLXThemeListener {
 
   // The dialog keys for a message of a modeless form's loop: true when the message was used.
   static bool IsFormMessage(MSG& message);
+  // Handles the messages waiting in the thread's queue and returns: keeps windows painted and
+  // answering while the thread is busy inside a handler. A quit request is left in the queue.
+  static void ProcessMessages();
 
   // The default button (Enter) of the form, if any; buttons set themselves here.
   void SetDefaultControl(TDLXCustomControl* control) { defaultControl_ = control; }

@@ -105,7 +105,11 @@ void TInstallerNavigator::NextClick() {
 void TInstallerNavigator::Notify(TInstallerEvent event, intptr_t data) {
   switch (event) {
     case ieFinished:
-      if (closing_) return;  // the form is going away; no page is shown any more
+      if (closing_) {
+        // The user confirmed closing while the work ran: now that it has stopped, the form goes.
+        host_.CloseForm();
+        return;
+      }
       if (asking_) {
         // The close question is open: its answer decides first (see CloseQuery).
         finishedWhileAsking_ = true;
@@ -140,9 +144,11 @@ void TInstallerNavigator::Finished() {
 }
 
 bool TInstallerNavigator::CloseQuery() {
-  // A second request while the question is open or the work is being stopped changes nothing.
-  if (asking_ || closing_) return false;
+  // A second request while the question is open changes nothing, nor does one while the work
+  // is stopping; once it has stopped the form may go.
+  if (asking_) return false;
   if (host_.RunFacts().State == isFinished) return true;
+  if (closing_) return false;
   asking_ = true;
   bool confirmed = false;
   try {
@@ -152,15 +158,17 @@ bool TInstallerNavigator::CloseQuery() {
     throw;
   }
   asking_ = false;
+  const bool finishedWhileAsking = finishedWhileAsking_;
+  finishedWhileAsking_ = false;
   if (confirmed) {
+    if (host_.RunFacts().State != isRunning) return true;
+    // The worker may be waiting for this very thread (its events are sent, and the question can
+    // open inside one of them): waiting for it here could never end. It is asked to stop, and
+    // its last event closes the form.
     closing_ = true;
-    finishedWhileAsking_ = false;
     host_.StopWork();
-    return true;
+    return false;
   }
-  if (finishedWhileAsking_) {
-    finishedWhileAsking_ = false;
-    Finished();
-  }
+  if (finishedWhileAsking) Finished();
   return false;
 }

@@ -71,7 +71,7 @@ class IInstallerPageHost {
   virtual void CloseForm() = 0;
   // The close question ("Common"/"QM", OK and Cancel, Cancel the default); true for OK.
   virtual bool ConfirmClose() = 0;
-  // Stops the worker thread and waits for it, still delivering its events (FreeThread).
+  // Asks the worker thread to stop without waiting for it; its last event (ieFinished) follows.
   virtual void StopWork() = 0;
 
  protected:
@@ -99,8 +99,9 @@ class TInstallerNavigator {
   // Moves on, or on the last step closes the form.
   void NextClick();
   void Notify(TInstallerEvent event, intptr_t data);
-  // Whether the window may close now; asks the user while the work is not finished and stops
-  // the work when the answer is OK.
+  // Whether the window may close now; asks the user while the work is not finished. On OK before
+  // the work started the answer is yes; on OK while it runs the work is asked to stop, the
+  // answer is no, and the form is closed when the work's last event arrives.
   bool CloseQuery();
 
  private:
@@ -113,5 +114,5 @@ class TInstallerNavigator {
   TInstallerCustomPage* active_ = nullptr;
   bool asking_ = false;  // the close question is open
   bool finishedWhileAsking_ = false;
-  bool closing_ = false;  // the user confirmed closing
+  bool closing_ = false;  // the user confirmed closing while the work ran
 };
