@@ -2,6 +2,7 @@
 // a user's clicks and keystrokes produce.
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -73,12 +74,11 @@ class OptionPagesTest : public ProductTest {
     installer_.reset();
     ProductTest::TearDown();
   }
-  void MakeInstaller(LANGID language = 1033, std::vector<Entry> product = {}) {
-    installer_ = Create(u"", SetupMaterial(), std::move(product));
+  // The form over the pages the product names, or over the given ones; the first is shown.
+  void MakeForm(std::vector<TInstallerPageClass> pages = {}, LANGID language = 1033,
+                std::vector<Entry> product = {}, std::vector<Entry> setup = SetupMaterial()) {
+    installer_ = Create(u"", std::move(setup), std::move(product));
     installer_->Resources().InitializeLanguages(language);
-  }
-  // The form over the pages the product names (a test's own list when given), showing the first.
-  void MakeForm(std::vector<TInstallerPageClass> pages = {}) {
     TInstallerForm::TPageFiller filler;
     if (!pages.empty())
       filler = [pages](TInstallerPageList& list) {
@@ -87,62 +87,46 @@ class OptionPagesTest : public ProductTest {
     form_ = dlx::TDLXForm::Create<TInstallerForm>(TInstallerFormPages{}, filler);
     form_->Show();
   }
-  TInstallerCustomPage* Active() { return form_->Navigator().ActivePage(); }
   template <typename T>
-  T& ActiveAs() {
-    auto* page = dynamic_cast<T*>(Active());
+  T& Active() {
+    auto* page = dynamic_cast<T*>(form_->Navigator().ActivePage());
     if (!page) throw std::runtime_error("another page is shown");
     return *page;
   }
-  std::vector<String> PageNames() {
-    std::vector<String> names;
-    for (int i = 0; i < form_->Pages().Count(); ++i) names.push_back(form_->Pages().Items(i)->Name());
-    return names;
-  }
   TInstallerPageSetup& ShowSetupPage() {
-    MakeInstaller();
     MakeForm({&CreateInstallerPage<TInstallerPageSetup>, &CreateInstallerPage<TInstallerPageIntegration>,
               &CreateInstallerPage<TInstallerPageReadyToInstall>});
-    return ActiveAs<TInstallerPageSetup>();
+    return Active<TInstallerPageSetup>();
   }
-  dlx::TDLXEdit& PathEdit(TInstallerPageSetup& page) { return Child<dlx::TDLXEdit>(page, u"PathEdit"); }
-  void TypePath(TInstallerPageSetup& page, const String& text) {
+  static dlx::TDLXEdit& PathEdit(TInstallerPageSetup& page) {
+    return Child<dlx::TDLXEdit>(page, u"PathEdit");
+  }
+  static void TypePath(TInstallerPageSetup& page, const String& text) {
     SetWindowTextW(PathEdit(page).Handle(), dlx::W(text));
   }
-  String Text(const String& section, const String& key) {
-    return installer_->Resources().GetString(section, key);
-  }
+  String Warning(const char16_t* key) { return installer_->Resources().GetString(u"PageSetup", key); }
 
   std::unique_ptr<TInstaller> installer_;
   std::unique_ptr<TInstallerForm> form_;
 };
 
 TEST_F(OptionPagesTest, TheProductNamesItsPagesForTheRun) {
-  struct Case {
-    const char* name;
+  const std::vector<String> install = {u"PageWelcome", u"PageLicense", u"PageSetup", u"PageIntegration",
+                                       u"PageReadyToInstall"};
+  std::vector<String> russian = install;
+  russian.insert(russian.begin() + 3, u"PageAddons");
+  const struct {
     LANGID language;
     bool uninstall;
     std::vector<String> pages;
-  };
-  const Case cases[] = {
-      {"install",
-       1033,
-       false,
-       {u"PageWelcome", u"PageLicense", u"PageSetup", u"PageIntegration", u"PageReadyToInstall"}},
-      {"install in Russian",
-       1049,
-       false,
-       {u"PageWelcome", u"PageLicense", u"PageSetup", u"PageAddons", u"PageIntegration",
-        u"PageReadyToInstall"}},
-      {"uninstall", 1033, true, {u"PageUninstallParams"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  } cases[] = {{1033, false, install}, {1049, false, russian}, {1033, true, {u"PageUninstallParams"}}};
+  for (const auto& c : cases) {
     std::vector<Entry> product;
     if (c.uninstall) product.push_back({u"Uninstall.ini", "[Files]\r\n"});
-    MakeInstaller(c.language, product);
-    MakeForm();
-    EXPECT_EQ(PageNames(), c.pages);
+    MakeForm({}, c.language, product);
+    std::vector<String> names;
+    for (int i = 0; i < form_->Pages().Count(); ++i) names.push_back(form_->Pages().Items(i)->Name());
+    EXPECT_EQ(names, c.pages);
     form_.reset();
     installer_.reset();
   }
@@ -151,27 +135,19 @@ TEST_F(OptionPagesTest, TheProductNamesItsPagesForTheRun) {
 // The boxes, the radios and the warnings follow the installation found in the folder typed.
 TEST_F(OptionPagesTest, SetupPageFollowsTheInstallationInTheDestination) {
   String copyFolder;
-  ASSERT_FALSE(TProductInfoZUVA::FindInstalledCopy(copyFolder))
-      << "this machine has a copy: " << dlx::ToUtf8(copyFolder);
+  ASSERT_FALSE(TProductInfoZUVA::FindInstalledCopy(copyFolder)) << "this machine has a copy";
   struct Case {
     const char* name;
     std::string config;  // ZUVA.ini; empty for none
-    bool updateShown, updateChecked, backupShown, portableChecked, radiosEnabled;
+    bool updateShown, updateChecked, portableChecked;
     std::vector<const char16_t*> warnings;
   };
   // In this order: leaving the update of a portable copy keeps the run portable.
   const Case cases[] = {
-      {"empty folder", "", false, false, false, false, true, {}},
-      {"too new to update", "[System]\r\nVersion=5100\r\n", false, false, false, false, true, {u"W3"}},
-      {"updatable", "[System]\r\nVersion=4500\r\nUserMode=1\r\n", true, true, true, false, false, {u"W1"}},
-      {"updatable portable",
-       "[System]\r\nVersion=4500\r\nUserMode=0\r\n",
-       true,
-       true,
-       true,
-       true,
-       false,
-       {u"W1"}},
+      {"empty folder", "", false, false, false, {}},
+      {"too new to update", "[System]\r\nVersion=5100\r\n", false, false, false, {u"W3"}},
+      {"updatable", "[System]\r\nVersion=4500\r\nUserMode=1\r\n", true, true, false, {u"W1"}},
+      {"updatable portable", "[System]\r\nVersion=4500\r\nUserMode=0\r\n", true, true, true, {u"W1"}},
   };
   TInstallerPageSetup& page = ShowSetupPage();
   for (const Case& c : cases) {
@@ -182,14 +158,14 @@ TEST_F(OptionPagesTest, SetupPageFollowsTheInstallationInTheDestination) {
     EXPECT_EQ(installer_->DestPath(), folder.Path());
     EXPECT_EQ(Box(page, u"CB1").Visible(), c.updateShown);
     EXPECT_EQ(Box(page, u"CB1").Checked(), c.updateChecked);
-    EXPECT_EQ(Box(page, u"CB4").Visible(), c.backupShown);
+    EXPECT_EQ(Box(page, u"CB4").Visible(), c.updateChecked);
     EXPECT_TRUE(Box(page, u"CB4").Checked());
     EXPECT_EQ(Box(page, u"CB3").Checked(), c.portableChecked);
     EXPECT_EQ(Box(page, u"CB2").Checked(), !c.portableChecked);
-    EXPECT_EQ(Box(page, u"CB3").Enabled(), c.radiosEnabled);
-    EXPECT_EQ(Box(page, u"CB2").Enabled(), c.radiosEnabled);
+    EXPECT_EQ(Box(page, u"CB3").Enabled(), !c.updateChecked);
+    EXPECT_EQ(Box(page, u"CB2").Enabled(), !c.updateChecked);
     std::vector<String> expected;
-    for (const char16_t* key : c.warnings) expected.push_back(Text(u"PageSetup", key));
+    for (const char16_t* key : c.warnings) expected.push_back(Warning(key));
     EXPECT_EQ(Warnings(page), expected);
     EXPECT_EQ(form_->Pages().Items(1)->IsAvailable(), !c.updateChecked);
     if (!c.updateChecked) continue;
@@ -202,7 +178,7 @@ TEST_F(OptionPagesTest, SetupPageFollowsTheInstallationInTheDestination) {
     EXPECT_FALSE(Box(page, u"CB4").Visible());
     EXPECT_TRUE(Box(page, u"CB3").Enabled());
     EXPECT_EQ(Box(page, u"CB3").Checked(), c.portableChecked);
-    EXPECT_EQ(Warnings(page), std::vector<String>{Text(u"PageSetup", u"W3")});
+    EXPECT_EQ(Warnings(page), std::vector<String>{Warning(u"W3")});
     EXPECT_EQ(form_->Pages().Items(1)->IsAvailable(), !c.portableChecked);
     Box(page, u"CB1").Click();
     EXPECT_TRUE(installer_->HasOption(ioUpdate));
@@ -213,29 +189,44 @@ TEST_F(OptionPagesTest, SetupPageFollowsTheInstallationInTheDestination) {
 }
 
 // Portable moves a program-files destination to the desktop and normal moves it back; a folder
-// the user chose stays where it is.
+// the user chose stays where it is, and a portable run skips the integration page both ways.
 TEST_F(OptionPagesTest, ModeSwitchMovesOnlyTheDefaultDestinations) {
   TInstallerPageSetup& page = ShowSetupPage();
   TInstallerProductInfo& info = installer_->ProductInfo();
   TypePath(page, installer_->Resources().ProgramFilesPath() + u"ZUVA Pages\\");
   ASSERT_TRUE(installer_->IsDestUnderProgramFiles());
-  Box(page, u"CB3").Click();
-  EXPECT_TRUE(installer_->HasOption(ioPortable));
-  EXPECT_EQ(installer_->DestPath(), info.GetDefaultPortablePath());
-  EXPECT_EQ(PathEdit(page).Text(), info.GetDefaultPortablePath());
-  EXPECT_FALSE(Box(page, u"CB2").Checked());
-  Box(page, u"CB2").Click();
-  EXPECT_FALSE(installer_->HasOption(ioPortable));
-  EXPECT_EQ(installer_->DestPath(), info.GetDefaultPath());
-  EXPECT_EQ(PathEdit(page).Text(), info.GetDefaultPath());
+  const struct {
+    const char16_t* radio;
+    String expected;
+  } moves[] = {{u"CB3", info.GetDefaultPortablePath()}, {u"CB2", info.GetDefaultPath()}};
+  for (const auto& move : moves) {
+    Box(page, move.radio).Click();
+    EXPECT_EQ(installer_->HasOption(ioPortable), move.radio == moves[0].radio);
+    EXPECT_EQ(installer_->DestPath(), move.expected);
+    EXPECT_EQ(PathEdit(page).Text(), move.expected);
+  }
 
   TempFolder chosen(u"chosen");
   TypePath(page, chosen.Path());
-  for (const char16_t* radio : {u"CB3", u"CB2"}) {
+  for (const char16_t* radio : {u"CB2", u"CB3"}) {
     Box(page, radio).Click();
     EXPECT_EQ(installer_->DestPath(), chosen.Path());
-    EXPECT_EQ(installer_->HasOption(ioPortable), String(radio) == u"CB3");
   }
+  form_->NextButton().Click();
+  Active<TInstallerPageReadyToInstall>();
+  form_->BackButton().Click();
+  EXPECT_EQ(&Active<TInstallerPageSetup>(), &page);
+  Box(page, u"CB2").Click();
+  form_->NextButton().Click();
+  auto& integration = Active<TInstallerPageIntegration>();
+  // A normal installation starts with everything on; the page writes only when clicked.
+  for (const char16_t* box : {u"CB1", u"CB2", u"CB3", u"CB4", u"CB5"})
+    EXPECT_TRUE(Box(integration, box).Checked());
+  EXPECT_EQ(installer_->Settings().ReadSectionText(u"Integration"), u"");
+  Box(integration, u"CB3").Click();
+  EXPECT_EQ(installer_->Settings().ReadSectionText(u"Integration"),
+            u"ShortcutDesktop=1\r\nShortcutStartMenu=1\r\nAssociateWithFiles=0\r\nIntegrateToWindows=1\r\n"
+            u"RegisterContextMenu=1\r\n");
 }
 
 // Typing applies every keystroke without touching the edit's text or caret; a folder the installer
@@ -245,44 +236,36 @@ TEST_F(OptionPagesTest, TypedPathFollowsEveryKeystrokeAndKeepsTheCaret) {
   dlx::TDLXEdit& edit = PathEdit(page);
   TempFolder old(u"typed");
   WriteFile(old.Path() + u"ZUVA.ini", "[System]\r\nVersion=4500\r\n");
-  // The folder without its last character, in the slashes a user might type.
+  // The folder without its last character, with the slashes a user might type.
   String typed = dlx::ExcludeTrailingPathDelimiter(old.Path());
   const wchar_t last = static_cast<wchar_t>(typed.back());
   typed.pop_back();
-  for (char16_t& c : typed)
-    if (c == u'\\') c = u'/';
+  std::replace(typed.begin(), typed.end(), u'\\', u'/');
   TypePath(page, typed);
   EXPECT_FALSE(Box(page, u"CB1").Visible());
   TypeAt(edit, static_cast<int>(typed.size()), last);
   EXPECT_EQ(edit.Text(), typed + String(1, static_cast<char16_t>(last)));
   EXPECT_EQ(Caret(edit), typed.size() + 1);
   EXPECT_EQ(installer_->DestPath(), old.Path());
-  EXPECT_TRUE(Box(page, u"CB1").Visible());
-  EXPECT_EQ(Warnings(page), std::vector<String>{Text(u"PageSetup", u"W1")});
-  // In the middle of the text.
+  EXPECT_EQ(Warnings(page), std::vector<String>{Warning(u"W1")});
   TypeAt(edit, 3, L'x');
   EXPECT_EQ(Caret(edit), 4u);
   EXPECT_EQ(edit.Text().substr(0, 4), typed.substr(0, 3) + u"x");
   EXPECT_FALSE(Box(page, u"CB1").Visible());
   EXPECT_TRUE(form_->NextButton().Enabled());
 
-  struct Case {
-    const char16_t* text;
-    bool refused;
-  };
-  for (const Case& c : {Case{u"C:\\", true}, Case{u"", false}}) {
-    TypePath(page, c.text);
+  for (const char16_t* text : {u"C:\\", u""}) {
+    TypePath(page, text);
     EXPECT_EQ(installer_->DestPath(), u"");
-    EXPECT_EQ(edit.Text(), c.text);
     EXPECT_FALSE(form_->NextButton().Enabled());
-    EXPECT_EQ(Warnings(page).size(), c.refused ? 1u : 0u);
+    EXPECT_EQ(Warnings(page).size(), *text ? 1u : 0u);
     // Another choice on the page keeps the refused text for the user to correct.
     Box(page, u"CB3").Click();
-    EXPECT_EQ(edit.Text(), c.text);
+    EXPECT_EQ(edit.Text(), text);
   }
   TypePath(page, old.Path());
   EXPECT_TRUE(form_->NextButton().Enabled());
-  EXPECT_EQ(Warnings(page).size(), 1u);
+  EXPECT_EQ(Warnings(page), std::vector<String>{Warning(u"W1")});
 }
 
 TEST_F(OptionPagesTest, BrowsedFolderGetsTheProductFolderUnlessItIsOne) {
@@ -301,41 +284,18 @@ TEST_F(OptionPagesTest, BrowsedFolderGetsTheProductFolderUnlessItIsOne) {
     EXPECT_EQ(TInstallerPageSetup::BrowsedDestination(c.chosen, u"ZUVA"), c.expected);
 }
 
-// Chosen portable on the setup page, the integration page is skipped both ways.
-TEST_F(OptionPagesTest, IntegrationPageIsSkippedForPortableInstallations) {
-  TInstallerPageSetup& page = ShowSetupPage();
-  TempFolder folder(u"portable");
-  TypePath(page, folder.Path());
-  Box(page, u"CB3").Click();
-  form_->NextButton().Click();
-  EXPECT_NE(dynamic_cast<TInstallerPageReadyToInstall*>(Active()), nullptr);
-  form_->BackButton().Click();
-  EXPECT_EQ(Active(), &page);
-  Box(page, u"CB2").Click();
-  form_->NextButton().Click();
-  auto& integration = ActiveAs<TInstallerPageIntegration>();
-  // A normal installation starts with everything on; the page writes only when clicked.
-  for (const char16_t* box : {u"CB1", u"CB2", u"CB3", u"CB4", u"CB5"})
-    EXPECT_TRUE(Box(integration, box).Checked());
-  EXPECT_EQ(installer_->Settings().ReadSectionText(u"Integration"), u"");
-  Box(integration, u"CB3").Click();
-  EXPECT_EQ(installer_->Settings().ReadSectionText(u"Integration"),
-            u"ShortcutDesktop=1\r\nShortcutStartMenu=1\r\nAssociateWithFiles=0\r\nIntegrateToWindows=1\r\n"
-            u"RegisterContextMenu=1\r\n");
-}
-
 TEST_F(OptionPagesTest, AddonsAreStoredOnceShownAndUninstallOptionsOnlyWhenClicked) {
-  MakeInstaller(1049);
-  MakeForm({&CreateInstallerPage<TInstallerPageAddons>, &CreateInstallerPage<TInstallerPageUninstallParams>});
+  MakeForm({&CreateInstallerPage<TInstallerPageAddons>, &CreateInstallerPage<TInstallerPageUninstallParams>},
+           1049);
   dlx::TDLXIniFile& settings = installer_->Settings();
   EXPECT_EQ(settings.ReadSectionText(u"Common"),
             u"AddonsViewer=1\r\nAddonsExtensions=1\r\nAddonsShortcuts=1\r\n");
-  auto& addons = ActiveAs<TInstallerPageAddons>();
+  auto& addons = Active<TInstallerPageAddons>();
   Box(addons, u"CB2").Click();
   EXPECT_FALSE(settings.ReadBool(u"Common", u"AddonsExtensions", true));
 
   form_->NextButton().Click();
-  auto& uninstall = ActiveAs<TInstallerPageUninstallParams>();
+  auto& uninstall = Active<TInstallerPageUninstallParams>();
   EXPECT_FALSE(Box(uninstall, u"CB1").Checked());
   EXPECT_FALSE(settings.ValueExists(u"Common", u"RemoveBackups"));
   EXPECT_FALSE(settings.ValueExists(u"Common", u"RemoveContent"));
@@ -347,6 +307,22 @@ TEST_F(OptionPagesTest, AddonsAreStoredOnceShownAndUninstallOptionsOnlyWhenClick
   form_->BackButton().Click();
   EXPECT_FALSE(Box(addons, u"CB2").Checked());
   EXPECT_TRUE(Box(addons, u"CB1").Checked());
+}
+
+// Without its list or its picture the add-ons page cannot be made, and so no wizard either.
+TEST_F(OptionPagesTest, AddonsPageNeedsItsListAndPicture) {
+  for (const char16_t* missing : {u"addons.ini", u"addons.png"}) {
+    std::vector<Entry> setup = SetupMaterial();
+    std::erase_if(setup, [missing](const Entry& entry) { return entry.name == missing; });
+    try {
+      MakeForm({&CreateInstallerPage<TInstallerPageAddons>}, 1049, {}, setup);
+      ADD_FAILURE() << "a wizard without " << dlx::ToUtf8(missing);
+    } catch (const dlx::EDLXException& error) {
+      EXPECT_EQ(error.Message(), u"Cannot locate \"" + String(missing) + u"\" file in setup archive");
+    }
+    form_.reset();
+    installer_.reset();
+  }
 }
 
 }  // namespace
