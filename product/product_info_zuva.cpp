@@ -17,16 +17,21 @@
 #include "lib/win/handles.h"
 #include "lib/win/system.h"
 #include "product/addons_action.h"
+#include "product/addons_page.h"
 #include "product/close_applications_action.h"
 #include "product/config_action.h"
 #include "product/integrate_action.h"
+#include "product/integration_page.h"
 #include "product/prepare_action.h"
 #include "product/product_names.h"
 #include "product/run_journal.h"
+#include "product/setup_page.h"
 #include "product/shell_cache_action.h"
 #include "product/shortcuts_action.h"
 #include "product/uninstall_files_action.h"
 #include "product/uninstall_integration_action.h"
+#include "product/uninstall_params_page.h"
+#include "ui/informational_pages.h"
 
 using dlx::String;
 
@@ -142,8 +147,21 @@ void TProductInfoZUVA::EnumActions(const std::function<void(TInstallerActionClas
   }
 }
 
-void TProductInfoZUVA::EnumPages(const std::function<void(TInstallerPageClass)>&) {
-  // The wizard's option pages join here once the wizard provides them.
+void TProductInfoZUVA::EnumPages(const std::function<void(TInstallerPageClass)>& callback) {
+  // The form adds the work page and the finish page of the mode after these.
+  switch (Installer->Mode()) {
+    case imInstall:
+      callback(&CreateInstallerPage<TInstallerPageWelcome>);
+      callback(&CreateInstallerPage<TInstallerPageLicense>);
+      callback(&CreateInstallerPage<TInstallerPageSetup>);
+      if (IsAddonsAvailable()) callback(&CreateInstallerPage<TInstallerPageAddons>);
+      callback(&CreateInstallerPage<TInstallerPageIntegration>);
+      callback(&CreateInstallerPage<TInstallerPageReadyToInstall>);
+      break;
+    case imUninstall:
+      callback(&CreateInstallerPage<TInstallerPageUninstallParams>);
+      break;
+  }
 }
 
 TProductInfoZUVA& ProductInfoZUVA() {
