@@ -12,8 +12,7 @@ void TInstallerPageCustomFinish::CreateControls() {
   errors_->SetAlign(dlx::TDLXAlign::alClient);
   errors_->SetMargins({210, 120, 20, 4});
   errors_->SetVisible(false);
-  // The body text's box reaches down into the report's and the choices' place: they go over it.
-  body_->SendToBack();
+  KeepTextsBehind();
 }
 
 bool TInstallerPageCustomFinish::ShowsErrors() const {
@@ -52,6 +51,7 @@ void TInstallerPageFinish::CreateControls() {
     box.SetChecked(true);
     runBoxes_.push_back(&box);
   }
+  KeepTextsBehind();
 }
 
 void TInstallerPageFinish::Prepare() {

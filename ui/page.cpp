@@ -107,6 +107,12 @@ void TInstallerPageFullScreen::CreateControls() {
   dlx::TDLXFont font = heading_->Font();
   font.Size = 11;
   heading_->SetFont(font);
+  KeepTextsBehind();
+}
+
+void TInstallerPageFullScreen::KeepTextsBehind() {
+  body_->SendToBack();
+  heading_->SendToBack();
 }
 
 void TInstallerPageFullScreen::Paint(HDC dc, const RECT& client) {

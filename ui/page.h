@@ -93,6 +93,10 @@ class TInstallerPageFullScreen : public TInstallerPage {
   using TInstallerPage::TInstallerPage;
   void CreateControls() override;
   void Paint(HDC dc, const RECT& client) override;
+  // The two texts' boxes overlap each other and the place of whatever a subclass adds below the
+  // body: the heading goes beneath the body, and both beneath every other control, so no
+  // transparent box paints over a text or a control. Called after the last control is made.
+  void KeepTextsBehind();
 
   dlx::TDLXImage picture_;
   dlx::TDLXLabel* body_ = nullptr;

@@ -75,6 +75,7 @@ void TDLXCustomEdit::UpdateFrame() {
 void TDLXCustomEdit::PaintFrame() {
   RECT window, client;
   GetWindowRect(handle_, &window);
+  const LONG windowLeft = window.left, windowTop = window.top;
   GetClientRect(handle_, &client);
   MapWindowPoints(handle_, nullptr, reinterpret_cast<POINT*>(&client), 2);
   OffsetRect(&client, -window.left, -window.top);
@@ -82,6 +83,16 @@ void TDLXCustomEdit::PaintFrame() {
   HDC dc = GetWindowDC(handle_);
   if (!dc) return;
   ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+  // The system has drawn the vertical scroll bar beside the text.
+  if (GetWindowLongW(handle_, GWL_STYLE) & WS_VSCROLL) {
+    SCROLLBARINFO bar{};
+    bar.cbSize = sizeof bar;
+    if (GetScrollBarInfo(handle_, OBJID_VSCROLL, &bar) && !(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE)) {
+      RECT area = bar.rcScrollBar;
+      OffsetRect(&area, -windowLeft, -windowTop);
+      ExcludeClipRect(dc, area.left, area.top, area.right, area.bottom);
+    }
+  }
   const TDLXTheme& theme = TDLXTheme::Instance();
   FillSolidRect(dc, window, ContentColor());
   const bool focused = Focused();
@@ -94,11 +105,15 @@ void TDLXCustomEdit::PaintFrame() {
 LRESULT TDLXCustomEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_NCCALCSIZE: {
+      // The frame and the padding first, then the system's part (the scroll bar), so the scroll
+      // bar lies inside the frame, beside the text.
       RECT* rect = reinterpret_cast<RECT*>(lParam);  // the first of NCCALCSIZE_PARAMS too
-      const LRESULT result = DefaultProc(message, wParam, lParam);
       const int border = std::max(1, ScaleValue(1));
       SIZE padding = Padding();
       InflateRect(rect, -(border + padding.cx), -(border + padding.cy));
+      if (rect->bottom < rect->top) rect->bottom = rect->top;
+      if (rect->right < rect->left) rect->right = rect->left;
+      const LRESULT result = DefaultProc(message, wParam, lParam);
       if (rect->bottom < rect->top) rect->bottom = rect->top;
       if (rect->right < rect->left) rect->right = rect->left;
       return result;
@@ -118,6 +133,13 @@ LRESULT TDLXCustomEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_SIZE:
       UpdateFrame();
+      break;
+    case WM_GETDLGCODE:
+      // A multi-line edit asks for every key, Tab and Enter included. A read-only one has no use
+      // for them: Tab moves on and Enter presses the default button, as a keyboard user expects
+      // on a license page. The arrows still scroll it.
+      if (ReadOnly() && (GetWindowLongW(handle_, GWL_STYLE) & ES_MULTILINE))
+        return DefaultProc(message, wParam, lParam) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
       break;
     default:
       break;
@@ -242,7 +264,7 @@ TDLXMemo::TDLXMemo(TDLXCustomControl& parent, const wchar_t* className, DWORD st
 
 TDLXRichViewer::TDLXRichViewer(TDLXCustomControl& parent)
     : TDLXMemo(parent, LoadRichEdit() ? L"RICHEDIT50W" : L"EDIT",
-               ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL) {
+               ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_DISABLENOSCROLL | WS_VSCROLL) {
   wchar_t className[32] = {};
   GetClassNameW(handle_, className, 32);
   rich_ = lstrcmpiW(className, L"RICHEDIT50W") == 0;
