@@ -1,5 +1,7 @@
 #include "ui/page.h"
 
+#include <oleacc.h>
+
 #include <stdexcept>
 
 #include "core/installer.h"
@@ -55,7 +57,19 @@ dlx::String TInstallerPage::GetText(const dlx::String& key) const {
 void TInstallerPage::Localize() {
   Title = GetText(u"Title");
   Description = GetText(u"Description");
+  // The window text too, for tools that read windows rather than accessible objects.
+  SetCaption(Title);
   LocalizeControls(*this, *this);
+}
+
+long TInstallerPage::AccessibleRole() {
+  return ROLE_SYSTEM_PROPERTYPAGE;
+}
+
+LRESULT TInstallerPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_GETOBJECT)
+    if (const LRESULT answer = dlx::AnswerGetObject(handle_, wParam, lParam, *this)) return answer;
+  return dlx::TDLXCustomControl::WindowProc(message, wParam, lParam);
 }
 
 COLORREF TInstallerPage::BackgroundColor() const {

@@ -8,6 +8,7 @@
 // the form's hidden child, which is where PlacePage would put it anyway.
 #pragma once
 
+#include "lib/ui/accessible.h"
 #include "lib/ui/button.h"
 #include "lib/ui/control.h"
 #include "lib/ui/graphics.h"
@@ -30,7 +31,11 @@ class TInstallerPageParent {
   dlx::TDLXCustomControl* previous_;
 };
 
-class TInstallerPage : public TInstallerCustomPage, public dlx::TDLXCustomControl {
+// A screen reader meets the page as a property page named after the header's title, with the
+// header's description: the form paints both texts, so the page is where they can be read.
+class TInstallerPage : public TInstallerCustomPage,
+                       public dlx::TDLXCustomControl,
+                       private dlx::IDLXAccessibleSource {
  public:
   using TInstallerCustomPage::Name;
 
@@ -51,6 +56,7 @@ class TInstallerPage : public TInstallerCustomPage, public dlx::TDLXCustomContro
   // Builds the page's controls; the construction helper calls it once the object is complete.
   virtual void CreateControls() {}
   void Paint(HDC dc, const RECT& client) override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   // The factory: a control owned and parented by the page at a 96-DPI rectangle, named (or not).
   template <typename T, typename... Args>
@@ -70,6 +76,11 @@ class TInstallerPage : public TInstallerCustomPage, public dlx::TDLXCustomContro
 
   template <typename T>
   friend std::unique_ptr<TInstallerCustomPage> CreateInstallerPage();
+
+ private:
+  dlx::String AccessibleName() override { return Title; }
+  long AccessibleRole() override;
+  dlx::String AccessibleDescription() override { return Description; }
 };
 
 // The class reference of a page of the control library: constructs it, builds its controls and

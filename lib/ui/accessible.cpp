@@ -122,7 +122,12 @@ class TAccessible final : public IAccessible {
     return standard_->get_accChild(child, dispatch);
   }
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
-    return standard_->get_accDescription(child, text);
+    if (!text) return E_POINTER;
+    if (!IsSelf(child) || !Alive()) return standard_->get_accDescription(child, text);
+    const String description = source_->AccessibleDescription();
+    if (description.empty()) return standard_->get_accDescription(child, text);
+    *text = ToBstr(description);
+    return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* text) override {
     return standard_->get_accHelp(child, text);

@@ -16,6 +16,8 @@ class IDLXAccessibleSource {
   // A ROLE_SYSTEM_* constant.
   virtual long AccessibleRole() = 0;
   virtual String AccessibleValue() { return String(); }
+  // Read after the name (a page's description under its title); empty: the standard object's.
+  virtual String AccessibleDescription() { return String(); }
   // STATE_SYSTEM_* flags added to the standard object's (for example STATE_SYSTEM_LINKED).
   virtual long AccessibleState() { return 0; }
   // The default action's name ("Jump" for a link) and the action itself; an empty name leaves

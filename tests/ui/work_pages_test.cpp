@@ -1,6 +1,10 @@
 // The work page and the finish page inside the real form: showing the work page starts the run,
 // the worker's status and progress reach the page, and the finish page reports how it ended and
 // keeps the run-after-install choices in the settings.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <oleacc.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -45,13 +49,38 @@ bool PumpUntil(const std::function<bool()>& condition) {
   return true;
 }
 
+// A page as a screen reader meets it: role, name and description of its client object.
+std::string AccessiblePage(HWND window) {
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                        reinterpret_cast<void**>(&object))) ||
+      !object)
+    return "no accessible object";
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  VARIANT role{};
+  BSTR name = nullptr, description = nullptr;
+  object->get_accRole(self, &role);
+  object->get_accName(self, &name);
+  object->get_accDescription(self, &description);
+  std::string facts = (role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_PROPERTYPAGE ? "page " : "other ") +
+                      dlx::ToUtf8(dlx::FromW(name ? name : L"")) + " / " +
+                      dlx::ToUtf8(dlx::FromW(description ? description : L""));
+  SysFreeString(name);
+  SysFreeString(description);
+  object->Release();
+  return facts;
+}
+
 class WorkPagesTest : public EngineTest {
  protected:
   std::unique_ptr<TInstaller> CreateInstaller() {
     auto setup = DefaultSetup();
     setup[1].bytes.insert(setup[1].bytes.find("[Common]\r\n") + 10, "bFinish=Done\r\n");
     setup[1].bytes +=
-        "[PageFinish]\r\nL1=Ready\r\nE1=Failed\r\nE2=Because:\r\nRunProduct=Start the product\r\n";
+        "[PageFinish]\r\nL1=Ready\r\nE1=Failed\r\nE2=Because:\r\nRunProduct=Start the product\r\n"
+        "[PageInstall]\r\nTitle=Installing\r\nDescription=Please wait.\r\n";
     std::erase_if(setup, [](const Entry& entry) { return entry.name == u"header.png"; });
     for (const char* name : {"header.png", "header_dark.png", "wizard_light.png", "wizard_dark.png"})
       setup.push_back({dlx::FromUtf8(name), MaterialFile(name)});
@@ -86,6 +115,8 @@ TEST_F(WorkPagesTest, TheWorkPageRunsTheWorkAndTheFinishPageReportsIt) {
       ASSERT_TRUE(work && finish);
       EXPECT_EQ(installer->State(), isRunning) << "showing the work page starts the run";
       EXPECT_FALSE(form->BackButton().Visible());
+      // The header is painted: the page is where a screen reader finds its texts.
+      EXPECT_EQ(AccessiblePage(work->Handle()), "page Installing / Please wait.");
       ASSERT_TRUE(PumpUntil([&] { return form->Navigator().ActivePage() == finish; }))
           << "the end of the work does not lead to the finish page";
 
