@@ -51,5 +51,7 @@ void TInstallerActionCloseApplications::Execute() {
              (found.empty() ? String(u"no window found") : u"asked to close " + found));
     Sleep(PassPauseMs());
     if (windows.empty()) return;
+    // A player that never closes must not keep a person from cancelling the setup.
+    if (StopRequested()) return;
   }
 }
