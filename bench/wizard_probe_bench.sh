@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Responsiveness of the wizard under Wine: while an /AUTO run (without /SILENT, so the wizard shows
+# its install page) installs the generated ~100 MiB, 2,000-file product, a second program sends
+# WM_NULL to the wizard's window again and again with SendMessageTimeout and keeps the longest
+# wait. Prints it per round; fails when a round's longest wait reaches 250 ms.
+#
+#   bench/wizard_probe_bench.sh [BUILD_FOLDER] [ROUNDS]
+#
+# BUILD_FOLDER (default build/bench-win64) is shared with install_bench.sh; its material gains the
+# wizard's pictures and license texts.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/bench-win64}
+rounds=${2:-3}
+limit=250
+data=$PWD/$build/install-bench
+mkdir -p "$data"
+
+python3 bench/make-bench-product.py "$data"
+cp setup/*.lng setup/*.png setup/*.rtf setup/addons.ini "$data/material/"
+[ -f "$build/CMakeCache.txt" ] || cmake --preset win64 -B "$build" >/dev/null
+cmake -B "$build" -DZUVA_CUSTOM_MATERIAL="$data/material" -DZUVA_CUSTOM_PRODUCT="$data/product" \
+  -DZUVA_CUSTOM_NAME=BenchSetup >/dev/null
+cmake --build "$build" -j2 --target zuva_custom_setup zuva_wizard_driver >/dev/null
+setup_exe=$PWD/$build/setup/BenchSetup.exe
+driver=$PWD/$build/tests/e2e/zuva_wizard_driver.exe
+
+export WINEPREFIX=$data/wineprefix
+wine_run=$PWD/cmake/wine-run.sh
+"$wine_run" cmd /c exit >/dev/null 2>&1 || true
+drive=$WINEPREFIX/drive_c
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZUVA Bench'
+
+status=0
+for round in $(seq 1 "$rounds"); do
+  rm -rf "$drive/bench-wizard"
+  out=$(timeout 600 "$wine_run" "$driver" probe "Z:${setup_exe//\//\\}" 'C:\bench-wizard' 'Z:'"${PWD//\//\\}"'\setup\English.lng' \
+    'C:\' "round$round" </dev/null 2>&1 | tr -d '\r')
+  line=$(grep '^probes' <<<"$out" || true)
+  [ -n "$line" ] || { echo "round $round: no figures"; echo "$out"; exit 1; }
+  longest=$(awk '{ print $5 }' <<<"$line")
+  files=$(find "$drive/bench-wizard" -type f | wc -l)
+  echo "round $round: $line ($files files installed)"
+  [ "$(echo "$longest < $limit" | bc)" -eq 1 ] || status=1
+done
+"$wine_run" reg delete "$key" /f >/dev/null 2>&1 || true
+rm -rf "$drive/bench-wizard"
+[ $status -eq 0 ] && echo "longest wait under $limit ms in every round" || echo "a round waited $limit ms or more"
+exit $status
