@@ -28,6 +28,7 @@ struct TColorMatrix {
 constexpr int kUnitPixel = 2;
 constexpr int kInterpolationHighQualityBilinear = 6;
 constexpr int kPixelOffsetHighQuality = 2;
+constexpr int kPixelOffsetNone = 3;
 constexpr int kWrapModeTileFlipXY = 3;
 constexpr int kPixelFormat32bppPARGB = 0x000E200B;
 // The PNG encoder of GDI+: image/png.
@@ -98,11 +99,11 @@ TGdiPlus& Gdi() {
 // Draws with GDI+ onto a device context: high-quality stretching, optional opacity.
 class TGraphics {
  public:
-  TGraphics(HDC dc, uint8_t opacity) {
+  TGraphics(HDC dc, uint8_t opacity, int pixelOffset = kPixelOffsetHighQuality) {
     TGdiPlus& gdi = Gdi();
     if (!gdi.Ready || gdi.CreateFromHDC(dc, &graphics_) != 0) return;
     gdi.SetInterpolationMode(graphics_, kInterpolationHighQualityBilinear);
-    gdi.SetPixelOffsetMode(graphics_, kPixelOffsetHighQuality);
+    gdi.SetPixelOffsetMode(graphics_, pixelOffset);
     if (gdi.CreateImageAttributes(&attributes_) != 0) return;
     // Mirrored tiling keeps the edge pixels from fading into transparency when stretched.
     gdi.SetImageAttributesWrapMode(attributes_, kWrapModeTileFlipXY, 0, FALSE);
@@ -127,6 +128,24 @@ class TGraphics {
     Gdi().DrawImageRectRectI(graphics_, bitmap, d.left, d.top, d.right - d.left, d.bottom - d.top, s.left,
                              s.top, s.right - s.left, s.bottom - s.top, kUnitPixel, attributes_, nullptr,
                              nullptr);
+  }
+
+  // Draws the source rectangle as a picture of its own. Stretching filters across the rectangle's
+  // edges; inside a strip of frames or a nine-slice texture that would blend in the pixels of the
+  // neighbouring frame or slice (a coloured seam), while a picture of its own mirrors its own edge.
+  void DrawIsolated(void* bitmap, const RECT& d, const RECT& s) {
+    if (!graphics_ || !bitmap || d.right <= d.left || d.bottom <= d.top || s.right <= s.left ||
+        s.bottom <= s.top)
+      return;
+    void* piece = nullptr;
+    if (Gdi().CloneBitmapAreaI(s.left, s.top, s.right - s.left, s.bottom - s.top, kPixelFormat32bppPARGB, bitmap,
+                               &piece) != 0 ||
+        !piece) {
+      Draw(bitmap, d, s);
+      return;
+    }
+    Draw(piece, d, RECT{0, 0, s.right - s.left, s.bottom - s.top});
+    Gdi().DisposeImage(piece);
   }
 
  private:
@@ -244,9 +263,13 @@ void DrawSkinTexture(HDC dc, const RECT& dest, const TDLXSkinTexture& texture, i
   if (frame < 0 || frame >= texture.Frames || frameHeight <= 0) return;
   const int top = frame * frameHeight;
   const TDLXSkinMargins& m = texture.Margins;
-  TGraphics graphics(dc, opacity);
+  // Some GDI+ implementations (Wine's) leave the edge rows and columns of a stretched picture
+  // uncovered, and the background would show as seams between the slices: no half-pixel offset
+  // keeps the first row and column covered, and each slice reaches one pixel into the next one,
+  // drawn after it, for the last.
+  TGraphics graphics(dc, opacity, kPixelOffsetNone);
   if (m.Left == 0 && m.Top == 0 && m.Right == 0 && m.Bottom == 0) {
-    graphics.Draw(image.Bitmap(), dest, RECT{0, top, image.Width(), top + frameHeight});
+    graphics.DrawIsolated(image.Bitmap(), dest, RECT{0, top, image.Width(), top + frameHeight});
     return;
   }
   // Source cuts in picture pixels, destination cuts in device pixels.
@@ -263,10 +286,13 @@ void DrawSkinTexture(HDC dc, const RECT& dest, const TDLXSkinTexture& texture, i
       std::min(MulDiv(m.Bottom, numerator, denominator), static_cast<int>(dest.bottom - dest.top) / 2);
   const std::array<int, 4> dx{dest.left, dest.left + dl, dest.right - dr, dest.right};
   const std::array<int, 4> dy{dest.top, dest.top + dt, dest.bottom - db, dest.bottom};
+  const auto reach = [](const std::array<int, 4>& cuts, int i) {
+    return cuts[i + 1] + (i < 2 && cuts[i + 1] > cuts[i] && cuts[i + 1] < cuts[3] ? 1 : 0);
+  };
   for (int row = 0; row < 3; ++row)
     for (int column = 0; column < 3; ++column)
-      graphics.Draw(image.Bitmap(), RECT{dx[column], dy[row], dx[column + 1], dy[row + 1]},
-                    RECT{sx[column], sy[row], sx[column + 1], sy[row + 1]});
+      graphics.DrawIsolated(image.Bitmap(), RECT{dx[column], dy[row], reach(dx, column), reach(dy, row)},
+                            RECT{sx[column], sy[row], sx[column + 1], sy[row + 1]});
 }
 
 bool SaveWindowToPng(HWND window, const String& fileName) {

@@ -88,4 +88,27 @@ TEST(Image, NineSliceKeepsTheCornersAndStretchesTheMiddle) {
   EXPECT_NE(GetPixel(canvas.Dc(), 0, 0), RGB(222, 140, 51));
 }
 
+// The slices of a stretched texture meet without a gap that shows the background and without the
+// colours of the neighbouring frame in the strip (frame 1 of the button strip has an accent border).
+TEST(Image, NineSliceLeavesNoSeamsAtAnyScale) {
+  TDLXSkin skin;
+  ASSERT_TRUE(skin.LoadFromResource(GetModuleHandleW(nullptr), u"DLXDEFAULTSKIN_DARK"));
+  const TDLXSkinTexture* texture = skin.FindTexture(u"Buttons.Textures.Button.W11");
+  ASSERT_NE(texture, nullptr);
+  const COLORREF background = RGB(255, 0, 255);
+  for (const int dpi : {96, 120, 144, 192}) {
+    const int width = MulDiv(120, dpi, 96), height = MulDiv(26, dpi, 96);
+    TCanvas canvas(width, height, background);
+    DrawSkinTexture(canvas.Dc(), RECT{0, 0, width, height}, *texture, 0, dpi, 96);
+    const auto probe = [&](int x, int y) {
+      const COLORREF color = GetPixel(canvas.Dc(), x, y);
+      EXPECT_NE(color, background) << dpi << " DPI at " << x << "," << y;
+      EXPECT_LT(GetRValue(color) - GetBValue(color), 40) << dpi << " DPI at " << x << "," << y;
+    };
+    // Across the middle, from just inside the rounded corners to the opposite side.
+    for (int x = 0; x < width; ++x) probe(x, height / 2);
+    for (int y = 0; y < height; ++y) probe(width / 2, y);
+  }
+}
+
 }  // namespace
