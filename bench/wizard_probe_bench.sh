@@ -41,7 +41,7 @@ for round in $(seq 1 "$rounds"); do
   longest=$(awk '{ print $5 }' <<<"$line")
   files=$(find "$drive/bench-wizard" -type f | wc -l)
   echo "round $round: $line ($files files installed)"
-  [ "$(echo "$longest < $limit" | bc)" -eq 1 ] || status=1
+  awk -v w="$longest" -v l="$limit" 'BEGIN { exit !(w < l) }' || status=1
 done
 "$wine_run" reg delete "$key" /f >/dev/null 2>&1 || true
 rm -rf "$drive/bench-wizard"

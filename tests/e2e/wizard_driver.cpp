@@ -541,11 +541,13 @@ void Probe(const String& setup, const String& folder) {
     QueryPerformanceCounter(&before);
     const bool answered = SendMessageTimeoutW(gForm, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
     QueryPerformanceCounter(&after);
-    // The last probe may meet a window that is being destroyed: it did not wait for an answer.
-    if (!answered || !IsWindow(gForm)) break;
+    // The last probe may meet a window that is being destroyed: that wait is not the form's.
+    if (!IsWindow(gForm)) break;
+    // A probe that timed out counts with its whole wait: a hung form must show in the figure.
     longest = std::max(longest, 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
                                     static_cast<double>(frequency.QuadPart));
     ++probes;
+    if (!answered) break;
   }
   const DWORD code = WaitForExit();
   Check(code == 0, "the installation exits with 0");
