@@ -138,8 +138,8 @@ class TGraphics {
         s.bottom <= s.top)
       return;
     void* piece = nullptr;
-    if (Gdi().CloneBitmapAreaI(s.left, s.top, s.right - s.left, s.bottom - s.top, kPixelFormat32bppPARGB, bitmap,
-                               &piece) != 0 ||
+    if (Gdi().CloneBitmapAreaI(s.left, s.top, s.right - s.left, s.bottom - s.top, kPixelFormat32bppPARGB,
+                               bitmap, &piece) != 0 ||
         !piece) {
       Draw(bitmap, d, s);
       return;

@@ -266,7 +266,8 @@ void ChooseLanguage(bool picture) {
   Check(index != CB_ERR, "the language dialog offers " + U8(name));
   // As a choice in the list is made: the selection, then the notification to the dialog.
   SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
   if (picture) Picture(dialog, "language");
   gForm = dialog;
   Click(FindChild(dialog, L"Button", u"OK"), "OK of the language dialog");
@@ -299,7 +300,8 @@ HANDLE gProcess = nullptr;
 String gMoreArguments;
 
 void Launch(const String& program, const String& arguments) {
-  std::wstring line = L"\"" + std::wstring(dlx::W(program)) + L"\" " + dlx::W(arguments) + L" " + dlx::W(gMoreArguments);
+  std::wstring line =
+      L"\"" + std::wstring(dlx::W(program)) + L"\" " + dlx::W(arguments) + L" " + dlx::W(gMoreArguments);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -346,7 +348,6 @@ void FinishStartingThePlayer(bool picture) {
   std::printf("exit code %lu\n", code);
 }
 
-
 // From the welcome page to the setup page, checking the license page's hold on Next.
 HWND UpToSetupPage(bool pictures) {
   HWND page = WaitForPage(u"PageWelcome");
@@ -388,7 +389,8 @@ void Install(const String& setup, const String& folder) {
   // The edit shows the destination as the setup keeps it, with its trailing backslash.
   Check(TextOf(edit) == folder + u"\\", "setup: a folder chosen by hand stays when portable is chosen");
   Click(normal, "normal");
-  Check(Checked(normal) && !Checked(portable) && TextOf(edit) == folder + u"\\", "setup: normal again, same folder");
+  Check(Checked(normal) && !Checked(portable) && TextOf(edit) == folder + u"\\",
+        "setup: normal again, same folder");
   Picture(gForm, "setup-typed");
   Next();
 
@@ -406,7 +408,8 @@ void Install(const String& setup, const String& folder) {
   Next(u"bInstall");
 
   page = WaitForPage(u"PageInstall");
-  Check(!BackVisible() && !IsWindowEnabled(Button(u"bNext")), "install: no Back, Next disabled while working");
+  Check(!BackVisible() && !IsWindowEnabled(Button(u"bNext")),
+        "install: no Back, Next disabled while working");
   Picture(gForm, "install");
   EndStubbornPlayer();
 
@@ -414,8 +417,8 @@ void Install(const String& setup, const String& folder) {
   // Read here: Wine's reg prints values in the OEM code page, which has no room for the folder's "ü".
   wchar_t registered[MAX_PATH] = {};
   DWORD size = sizeof registered;
-  RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZUVA", L"InstallPath",
-               RRF_RT_REG_SZ, nullptr, registered, &size);
+  RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZUVA",
+               L"InstallPath", RRF_RT_REG_SZ, nullptr, registered, &size);
   Check(dlx::FromW(registered) == folder + u"\\", "the list of installed programs names the folder");
 }
 
@@ -559,7 +562,9 @@ void Probe(const String& setup, const String& folder) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 7) {
-    std::fprintf(stderr, "usage: zuva_wizard_driver <scenario> <program> <folder> <language file> <pictures> <suffix>\n");
+    std::fprintf(
+        stderr,
+        "usage: zuva_wizard_driver <scenario> <program> <folder> <language file> <pictures> <suffix>\n");
     return 2;
   }
   const String scenario = dlx::FromW(argv[1]), program = dlx::FromW(argv[2]), folder = dlx::FromW(argv[3]);
