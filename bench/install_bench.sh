@@ -10,28 +10,14 @@
 # generated product as its custom setup (ZUVA_CUSTOM_MATERIAL / ZUVA_CUSTOM_PRODUCT).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/bench-win64}
 rounds=${2:-3}
 limit=1.3
-data=$PWD/$build/install-bench
-mkdir -p "$data"
-
-# ---- the product and its install script
-python3 bench/make-bench-product.py "$data"
-cp setup/*.lng "$data/material/"
+source bench/bench_setup.sh "${1:-}"
 
 # ---- the setup and the Windows package tool
-[ -f "$build/CMakeCache.txt" ] || cmake --preset win64 -B "$build" >/dev/null
-cmake -B "$build" -DZUVA_CUSTOM_MATERIAL="$data/material" -DZUVA_CUSTOM_PRODUCT="$data/product" \
-  -DZUVA_CUSTOM_NAME=BenchSetup >/dev/null
-cmake --build "$build" -j2 --target zuva_custom_setup ipk5 >/dev/null
-setup_exe=$PWD/$build/setup/BenchSetup.exe
+bench_build_setup ipk5
 ipk5_exe=$PWD/$build/tools/ipk5/ipk5.exe
 package=$PWD/$build/setup/zuva_custom_setup.packages/PRODUCT.ipk5
-
-export WINEPREFIX=$data/wineprefix
-wine_run=$PWD/cmake/wine-run.sh
-"$wine_run" cmd /c exit >/dev/null 2>&1 || true
 drive=$WINEPREFIX/drive_c
 
 seconds() { date +%s.%N; }

@@ -6,27 +6,14 @@
 #
 #   bench/update_bench.sh [BUILD_FOLDER] [ROUNDS]
 #
-# BUILD_FOLDER (default build/bench-win64) is configured with the win64 preset and with the
-# generated product of bench/make-bench-product.py as its custom setup; install_bench.sh shares it.
+# BUILD_FOLDER (default build/bench-win64) is shared with the other benchmarks (bench_setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/bench-win64}
 rounds=${2:-3}
 limit=2.0
-data=$PWD/$build/install-bench
-mkdir -p "$data"
+source bench/bench_setup.sh "${1:-}"
+bench_build_setup
 
-python3 bench/make-bench-product.py "$data"
-cp setup/*.lng "$data/material/"
-[ -f "$build/CMakeCache.txt" ] || cmake --preset win64 -B "$build" >/dev/null
-cmake -B "$build" -DZUVA_CUSTOM_MATERIAL="$data/material" -DZUVA_CUSTOM_PRODUCT="$data/product" \
-  -DZUVA_CUSTOM_NAME=BenchSetup >/dev/null
-cmake --build "$build" -j2 --target zuva_custom_setup >/dev/null
-setup_exe=$PWD/$build/setup/BenchSetup.exe
-
-export WINEPREFIX=$data/wineprefix
-wine_run=$PWD/cmake/wine-run.sh
-"$wine_run" cmd /c exit >/dev/null 2>&1 || true
 drive=$WINEPREFIX/drive_c
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZUVA Bench'
 

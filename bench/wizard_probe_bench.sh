@@ -6,28 +6,15 @@
 #
 #   bench/wizard_probe_bench.sh [BUILD_FOLDER] [ROUNDS]
 #
-# BUILD_FOLDER (default build/bench-win64) is shared with install_bench.sh; its material gains the
-# wizard's pictures and license texts.
+# BUILD_FOLDER (default build/bench-win64) is shared with the other benchmarks (bench_setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/bench-win64}
 rounds=${2:-3}
 limit=250
-data=$PWD/$build/install-bench
-mkdir -p "$data"
-
-python3 bench/make-bench-product.py "$data"
-cp setup/*.lng setup/*.png setup/*.rtf setup/addons.ini "$data/material/"
-[ -f "$build/CMakeCache.txt" ] || cmake --preset win64 -B "$build" >/dev/null
-cmake -B "$build" -DZUVA_CUSTOM_MATERIAL="$data/material" -DZUVA_CUSTOM_PRODUCT="$data/product" \
-  -DZUVA_CUSTOM_NAME=BenchSetup >/dev/null
-cmake --build "$build" -j2 --target zuva_custom_setup zuva_wizard_driver >/dev/null
-setup_exe=$PWD/$build/setup/BenchSetup.exe
+source bench/bench_setup.sh "${1:-}"
+bench_build_setup zuva_wizard_driver
 driver=$PWD/$build/tests/e2e/zuva_wizard_driver.exe
 
-export WINEPREFIX=$data/wineprefix
-wine_run=$PWD/cmake/wine-run.sh
-"$wine_run" cmd /c exit >/dev/null 2>&1 || true
 drive=$WINEPREFIX/drive_c
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZUVA Bench'
 
