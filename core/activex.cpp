@@ -1,12 +1,19 @@
 #include "core/activex.h"
 
+#include <objbase.h>
 #include <windows.h>
 
+#include <atomic>
+#include <memory>
+
+#include "core/errors.h"
+#include "core/file_utils.h"
 #include "core/paths.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/win/handles.h"
 #include "lib/win/system.h"
+#include "lib/win/thread.h"
 
 using dlx::String;
 
@@ -51,6 +58,44 @@ bool TInstallerActiveX::CallExport(const String& libraryPath, const char* functi
   return true;
 }
 
+bool TInstallerActiveX::CallExportWithin(const String& libraryPath, const char* functionName,
+                                         uint32_t limitMs) {
+  if (limitMs == INFINITE) return CallExport(libraryPath, functionName);
+  // Shared with the thread, which may outlive this call.
+  struct TCall {
+    String Library;
+    const char* Function;
+    std::atomic<bool> Result{false};
+  };
+  auto call = std::make_shared<TCall>();
+  call->Library = libraryPath;
+  call->Function = functionName;
+  auto* owned = new std::shared_ptr<TCall>(call);
+  dlx::TScopedHandle thread(CreateThread(
+      nullptr, 0,
+      [](LPVOID parameter) -> DWORD {
+        std::unique_ptr<std::shared_ptr<TCall>> state(static_cast<std::shared_ptr<TCall>*>(parameter));
+        // COM servers expect COM on the thread that registers them.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        (*state)->Result.store(CallExport((*state)->Library, (*state)->Function));
+        if (SUCCEEDED(com)) CoUninitialize();
+        return 0;
+      },
+      owned, 0, nullptr));
+  if (!thread) {
+    delete owned;
+    return CallExport(libraryPath, functionName);
+  }
+  if (!dlx::WaitWithMessages(thread.Get(), limitMs)) {
+    const String seconds = dlx::IntToStr(static_cast<int64_t>(limitMs / 1000));
+    dlx::Log(u"Still in " + dlx::FromUtf8(functionName) + u" of \"" + libraryPath + u"\" after " + seconds +
+             u" s; given up");
+    throw EInstallerInstallError(FormatText(u"%s of \"%s\" did not return within %s seconds.",
+                                            {dlx::FromUtf8(functionName), libraryPath, seconds}));
+  }
+  return call->Result.load();
+}
+
 bool TInstallerActiveX::UnregisterServer(const String& libraryPath) {
-  return CallExport(libraryPath, "DllUnregisterServer");
+  return CallExportWithin(libraryPath, "DllUnregisterServer", RunWaitLimitMs());
 }

@@ -2,6 +2,8 @@
 // anything through the system: the library is loaded, its export is called, and it is unloaded.
 #pragma once
 
+#include <cstdint>
+
 #include "lib/dlx_string.h"
 
 class TInstallerActiveX {
@@ -13,5 +15,10 @@ class TInstallerActiveX {
   // loads, the calling thread's critical-error boxes are off.
   // Returns whether the export was called.
   static bool CallExport(const dlx::String& libraryPath, const char* functionName);
+  // The same on a thread of its own, waited for up to limitMs (INFINITE: no limit). A call still
+  // running then raises EInstallerInstallError naming the library; the call is left to end with
+  // the process, as a thread cannot be stopped safely.
+  static bool CallExportWithin(const dlx::String& libraryPath, const char* functionName, uint32_t limitMs);
+  // DllUnregisterServer within the run's limit (RunWaitLimitMs).
   static bool UnregisterServer(const dlx::String& libraryPath);
 };

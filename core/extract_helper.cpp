@@ -150,6 +150,12 @@ bool TInstallerExtractHelper::CreateTargetStream(const String& path, dlx::TDLXSt
 
 int TInstallerExtractHelper::AskLockedFile(const String& path) {
   const String text = FormatCommonText(u"QM2", {path});
+  if (!OnLockedFileQuestion && dlx::MessageBoxesSuppressed()) {
+    // Nobody can answer, and the question's default (Retry) would retry for ever: the run stops
+    // safely instead, and its rollback puts the previous installation back.
+    dlx::Log(u"Locked file \"" + path + u"\": nobody can be asked (message boxes are suppressed), abort");
+    return qaAbort;
+  }
   int answer = qaAbort;
   dlx::TDLXThread::Synchronize([&] {
     if (OnLockedFileQuestion) {
@@ -157,7 +163,9 @@ int TInstallerExtractHelper::AskLockedFile(const String& path) {
       return;
     }
     const String caption = Installer->Resources().GetString(u"Common", u"Caption");
-    answer = dlx::ShowErrorBox(nullptr, text, caption, MB_ABORTRETRYIGNORE | MB_ICONWARNING | MB_DEFBUTTON2);
+    // Owned by the wizard, so the question stays over it and the wizard waits for the answer.
+    answer = dlx::ShowErrorBox(GetActiveWindow(), text, caption,
+                               MB_ABORTRETRYIGNORE | MB_ICONWARNING | MB_DEFBUTTON2);
   });
   return answer;
 }

@@ -10,6 +10,7 @@
 #include "lib/log.h"
 #include "lib/platform/fs.h"
 #include "lib/win/handles.h"
+#include "lib/win/system.h"
 #include "lib/win/thread.h"
 
 using dlx::String;
@@ -62,7 +63,15 @@ void DeleteFileOrSchedule(const String& path) {
                       : u", not scheduled for deletion (" + ErrorText(GetLastError()) + u")"));
 }
 
+uint32_t RunWaitLimitMs() {
+  return dlx::MessageBoxesSuppressed() ? kUnattendedWaitLimitMs : INFINITE;
+}
+
 bool ExecuteAndWait(const String& program, const String& arguments) {
+  return ExecuteAndWait(program, arguments, RunWaitLimitMs());
+}
+
+bool ExecuteAndWait(const String& program, const String& arguments, uint32_t limitMs) {
   // The program is named on its own and quoted on the command line, so a path with blanks
   // ("C:\Program Files\...") can never start "C:\Program.exe" instead.
   const String commandLine = u"\"" + program + u"\"" + (arguments.empty() ? String() : u" " + arguments);
@@ -89,7 +98,14 @@ bool ExecuteAndWait(const String& program, const String& arguments) {
     dlx::Log(u"Process not ready for input after 5 s, not waited for: " + commandLine);
     return true;
   }
-  dlx::WaitWithMessages(process.Get(), INFINITE);
+  if (!dlx::WaitWithMessages(process.Get(), limitMs)) {
+    const String seconds = dlx::IntToStr(static_cast<int64_t>(limitMs / 1000));
+    dlx::Log(u"Process still running after " + seconds + u" s, ended: " + commandLine);
+    TerminateProcess(process.Get(), ERROR_TIMEOUT);
+    WaitForSingleObject(process.Get(), 5000);
+    throw EInstallerInstallError(
+        FormatText(u"\"%s\" did not finish within %s seconds and was ended.", {program, seconds}));
+  }
   DWORD exitCode = 0;
   GetExitCodeProcess(process.Get(), &exitCode);
   dlx::Log(u"Process ended with code " + dlx::IntToStr(static_cast<int64_t>(exitCode)) + u": " + commandLine);

@@ -16,7 +16,15 @@ void DeleteFileOrSchedule(const dlx::String& path);
 // quoted on its command line and no handle inherited; waits up to five seconds for it to be ready
 // for input and, unless that wait timed out, until it ends. False when the process could not be
 // started. A wait on the main thread keeps delivering sent messages.
+// A program still running after limitMs is ended and the wait raises EInstallerInstallError
+// naming it: an unattended run must not wait for a program that waits for a person.
+bool ExecuteAndWait(const dlx::String& program, const dlx::String& arguments, uint32_t limitMs);
+// With the limit of the run: UnattendedWaitLimitMs when message boxes are suppressed, none
+// otherwise (a person can see the program's window and answer it).
 bool ExecuteAndWait(const dlx::String& program, const dlx::String& arguments);
+uint32_t RunWaitLimitMs();
+// How long an unattended run waits for a program it started or a library's registration call.
+constexpr uint32_t kUnattendedWaitLimitMs = 120000;
 
 // The error of a failed copy or move: "System Error.  Code: <code>.\r\n<system text>\r\n<source> ->
 // <target>".

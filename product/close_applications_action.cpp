@@ -1,5 +1,7 @@
 #include "product/close_applications_action.h"
 
+#include <algorithm>
+
 #include "core/errors.h"
 #include "core/installer.h"
 #include "lib/log.h"
@@ -7,6 +9,10 @@
 #include "product/product_names.h"
 
 using dlx::String;
+
+namespace {
+constexpr DWORD kSendLimitMs = 5000;
+}  // namespace
 
 std::vector<String> TInstallerActionCloseApplications::WindowClasses() {
   return {zuva_names::kWindowClasses.begin(), zuva_names::kWindowClasses.end()};
@@ -38,14 +44,15 @@ void TInstallerActionCloseApplications::Execute() {
            ProductInfo().GetName()}));
     }
     for (HWND window : windows) {
-      if (!limited) {
-        SendMessageW(window, WM_CLOSE, 0, 0);
-      } else {
-        // A hung window would block a plain send for good; the time left bounds it.
-        DWORD_PTR result = 0;
-        SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL,
-                            static_cast<UINT>(UnattendedLimitMs() - elapsed), &result);
-      }
+      // A hung window would block a plain send for good, and with it a cancel the user confirmed:
+      // each send waits a bounded time (in an unattended run, never past the overall limit).
+      DWORD limit = kSendLimitMs;
+      if (limited) limit = static_cast<DWORD>(std::min<ULONGLONG>(limit, UnattendedLimitMs() - elapsed));
+      DWORD_PTR result = 0;
+      if (!SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                               std::max<DWORD>(limit, 1), &result))
+        dlx::Log(u"A window did not answer the request to close within " +
+                 dlx::IntToStr(static_cast<int64_t>(limit / 1000)) + u" s");
     }
     dlx::Log(u"Closing running programs, pass " + dlx::IntToStr(pass) + u": " +
              (found.empty() ? String(u"no window found") : u"asked to close " + found));

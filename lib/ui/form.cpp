@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "lib/log.h"
+#include "lib/win/thread.h"
 
 namespace dlx {
 namespace {
@@ -179,6 +180,7 @@ void TDLXForm::ProcessMessages() {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
+    CheckSynchronize();
   }
 }
 
@@ -205,6 +207,9 @@ int TDLXForm::ShowModal() {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
+    // A worker thread waiting in Synchronize posts WM_NULL to wake this loop; serving its
+    // request here is what lets it go on (a question it asks, a page it updates).
+    CheckSynchronize();
   }
   for (HWND window : disabled)
     if (IsWindow(window)) EnableWindow(window, TRUE);
