@@ -2,6 +2,7 @@
 
 #include "core/installer.h"
 #include "core/product_info.h"
+#include "core/run_journal.h"
 #include "lib/exceptions.h"
 #include "lib/log.h"
 
@@ -80,6 +81,14 @@ void TInstallerThread::Execute() {
   {
     std::lock_guard<std::mutex> guard(lock_);
     currentAction_ = nullptr;
+  }
+  // An action that fails or stops plays the journal back itself; this catches the run that ended
+  // between two actions (a cancel confirmed just as one finished), whichever action was last.
+  if (completed) {
+    RunJournal().Commit();
+  } else {
+    const dlx::String report = RunJournal().Rollback();
+    if (!report.empty()) Installer->AddError(report);
   }
   Installer->PostEvent(ieFinished, Terminated() && !completed ? 1 : 0);
 }

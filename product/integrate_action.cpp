@@ -5,6 +5,7 @@
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/win/system.h"
+#include "product/prepare_rollback.h"
 #include "product/product_names.h"
 
 using dlx::String;
@@ -42,8 +43,11 @@ void TInstallerActionIntegrate::Execute() {
     dlx::Log(u"Windows integration: every choice is off, the integration program is not started");
     return;
   }
-  // Whatever the program does or returns, the installation stands. The switches start with a
-  // blank each; the engine puts one between the quoted program and its arguments.
+  // Recorded first: the rollback of a run that fails from here on runs the program's removal.
+  if (const auto& rollback = RunRollback()) rollback->MarkIntegrated(program);
+  // Whatever the program returns, the installation stands (a program that never ends does not:
+  // an unattended run ends it and fails). The switches start with a blank each; the engine puts
+  // one between the quoted program and its arguments.
   ExecuteAndWait(program, switches.substr(1));
 }
 

@@ -21,6 +21,7 @@
 #include "lib/platform/text.h"
 #include "lib/win/system_library.h"
 #include "product/backup_archive.h"
+#include "product/backup_pruning.h"
 #include "product/prepare_rollback.h"
 #include "product/product_info_zuva.h"
 #include "product/product_names.h"
@@ -101,10 +102,22 @@ void TInstallerActionPrepare::Execute() {
       {ProductInfo().GetName(), zuva_names::kUninstallKey, zuva_names::kUninstallKeyOld});
   rollback_->CaptureFiles();
   auto rollback = rollback_;
-  RunJournal().Record(u"installation into " + dest,
-                      [rollback](dlx::TDLXStringList& report) { rollback->Undo(report); });
+  RunRollback() = rollback_;
+  RunJournal().Record(
+      u"installation into " + dest,
+      [rollback](dlx::TDLXStringList& report) {
+        rollback->Undo(report);
+        RunRollback().reset();
+      },
+      [rollback] {
+        rollback->Commit();
+        RunRollback().reset();
+      });
+  for (const auto& task : tasks_) task->SetRollback(rollback_.get());
 
   Backup(deleteList);
+  // Before the first change to the previous installation, on the disk.
+  rollback_->Persist();
 
   if (update) {
     std::vector<String> kept = {dest + u"Icons\\", dest + u"System\\Data\\", dest + u"System\\Encoders\\",
@@ -113,13 +126,14 @@ void TInstallerActionPrepare::Execute() {
     for (const String& folder : kept) TSetupHelper::ExcludeFolder(deleteList, folder);
   }
 
-  // Old backups: the three newest by name stay.
-  dlx::TDLXStringList archives;
-  dlx::EnumFiles(dest + zuva_names::kBackupFolder, u"*.zip;", archives);
-  archives.Sort();
-  for (int i = 0; i + 3 < archives.Count(); ++i) {
-    deleteList.Add(archives.Strings(i));
-    prunedArchives_.insert(dlx::UpperCaseText(archives.Strings(i)));
+  // Old backups: the three newest stay, this run's among them.
+  dlx::TDLXStringList found;
+  dlx::EnumFiles(dest + zuva_names::kBackupFolder, u"*.zip;", found);
+  std::vector<String> archives;
+  for (int i = 0; i < found.Count(); ++i) archives.push_back(found.Strings(i));
+  for (const String& archive : ArchivesToPrune(archives, writtenArchive_, 3)) {
+    deleteList.Add(archive);
+    prunedArchives_.insert(dlx::UpperCaseText(archive));
   }
 
   for (const auto& folder : zuva_names::kObsoletePluginFolders)
@@ -201,6 +215,7 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
            dlx::IntToStr(kBackupCompressionLevel));
   // Nothing is deleted before the backup is proven.
   VerifyBackupArchive(archiveName, records);
+  writtenArchive_ = archiveName;
   rollback_->SetBackup(archiveName, records);
 }
 

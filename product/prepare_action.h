@@ -33,4 +33,5 @@ class TInstallerActionPrepare : public TInstallerAction {
   int progressTotal_ = 0;
   std::shared_ptr<TPrepareRollback> rollback_;
   std::unordered_set<dlx::String> prunedArchives_;
+  dlx::String writtenArchive_;
 };

@@ -5,14 +5,18 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/activex.h"
 #include "core/app_repository.h"
 #include "core/entry.h"
+#include "core/errors.h"
+#include "core/file_utils.h"
 #include "core/paths.h"
 #include "core/safe_delete.h"
 #include "lib/file_enum.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/text.h"
+#include "lib/win/handles.h"
 #include "lib/win/system_library.h"
 #include "product/product_names.h"
 
@@ -37,6 +41,11 @@ String EntryKey(dlx::StringView name) {
 bool IsRunLog(const String& path) {
   return dlx::TDLXLog::IsOpen() &&
          dlx::SameText(CanonicalPath(path), CanonicalPath(dlx::TDLXLog::FileName()));
+}
+
+std::shared_ptr<TPrepareRollback>& RunRollback() {
+  static std::shared_ptr<TPrepareRollback> rollback;
+  return rollback;
 }
 
 bool PathInsideFolder(const String& path, const String& folder) {
@@ -104,11 +113,18 @@ String TPrepareRollback::RootOf(const String& path) const {
 }
 
 bool TPrepareRollback::HoldAside(const String& path) {
+  return !RootOf(path).empty() && MoveAside(path);
+}
+
+bool TPrepareRollback::HoldAsideIn(const String& path, const String& root) {
+  return PathInsideFolder(path, root) && MoveAside(path);
+}
+
+bool TPrepareRollback::MoveAside(const String& path) {
   const DWORD attributes = GetFileAttributesW(dlx::W(dlx::ApplyLongPathRule(path)));
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
     return false;
-  if (RootOf(path).empty()) return false;
   try {
     if (holdFolder_.empty()) holdFolder_ = CreatePrivateFolder(dlx::GetTempPath());
   } catch (const dlx::EDLXException& e) {
@@ -117,6 +133,8 @@ bool TPrepareRollback::HoldAside(const String& path) {
   }
   const String target =
       holdFolder_ + dlx::IntToStr(static_cast<int64_t>(held_.size())) + u"_" + dlx::ExtractFileName(path);
+  // Recorded first: a run killed right after the move still knows where the file went.
+  Note({u"held", path, target});
   if (!MoveFileExW(dlx::W(dlx::ApplyLongPathRule(path)), dlx::W(dlx::ApplyLongPathRule(target)),
                    MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
     return false;
@@ -127,6 +145,72 @@ bool TPrepareRollback::HoldAside(const String& path) {
   held_.emplace_back(path, target);
   dlx::Log(u"Deleted \"" + path + u"\" (held in \"" + target + u"\" until the run ends)");
   return true;
+}
+
+void TPrepareRollback::MarkChanged() {
+  changed_ = true;
+  Note({u"changed"});
+}
+
+void TPrepareRollback::CountDeleted(int count) {
+  deleted_ += count;
+  Note({u"deleted", dlx::IntToStr(deleted_)});
+}
+
+void TPrepareRollback::MarkUnregistered(const String& library) {
+  Note({u"unregistered", library});
+  unregistered_.push_back(library);
+}
+
+void TPrepareRollback::MarkIntegrated(const String& program) {
+  Note({u"integrated", program});
+  integrated_ = program;
+}
+
+void TPrepareRollback::Note(const std::vector<String>& record) {
+  if (journal_ && !journal_->Append(record))
+    throw EInstallerInstallError(u"Setup cannot write its journal \"" + TJournalFile::PathFor(dest_) +
+                                 u"\"; nothing more is changed.");
+}
+
+void TPrepareRollback::Persist() {
+  if (!Known(dest_)) return;
+  // The archive must survive a power loss as surely as the journal that points to it.
+  if (!archive_.empty()) {
+    dlx::TScopedHandle archive(CreateFileW(dlx::W(dlx::ApplyLongPathRule(archive_)), GENERIC_WRITE,
+                                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                           nullptr));
+    if (!archive || !FlushFileBuffers(archive.Get()))
+      dlx::Log(u"Cannot flush the backup \"" + archive_ + u"\" (" +
+               dlx::IntToStr(static_cast<int64_t>(GetLastError())) + u")");
+  }
+  dlx::ForceDirectories(backupFolder_);
+  auto journal = std::make_unique<TJournalFile>();
+  if (!journal->Create(TJournalFile::PathFor(dest_)))
+    throw EInstallerInstallError(u"Setup cannot write its journal \"" + TJournalFile::PathFor(dest_) +
+                                 u"\"; nothing has been changed.");
+  journal->Append({u"install", dest_}, false);
+  for (const String& folder : dataFolders_) journal->Append({u"datafolder", folder}, false);
+  for (const String& path : existing_) journal->Append({u"known", path}, false);
+  for (const TRegistrySnapshot& snapshot : registry_) {
+    journal->Append({u"registry", snapshot.Path(), snapshot.Exists() ? u"1" : u"0"}, false);
+    for (const auto& record : snapshot.Records()) journal->Append(record, false);
+  }
+  if (!archive_.empty()) {
+    journal->Append({u"backup", archive_}, false);
+    for (const TBackupEntryRecord& record : records_)
+      journal->Append({u"entry", record.EntryName, record.SourcePath}, false);
+  }
+  journal_ = std::move(journal);
+  Note({u"ready"});
+  dlx::Log(u"Journal written: " + TJournalFile::PathFor(dest_));
+}
+
+void TPrepareRollback::Commit() {
+  if (!journal_) return;
+  journal_->Remove();
+  journal_.reset();
+  dlx::Log(u"Journal removed: the run completed");
 }
 
 bool TPrepareRollback::Known(const String& path) const {
@@ -158,7 +242,122 @@ void TPrepareRollback::RemoveCreated(const String& root, dlx::TDLXStringList& re
                root + u"\"");
 }
 
+std::shared_ptr<TPrepareRollback> TPrepareRollback::Load(const String& dest,
+                                                         const std::vector<String>& dataFolders,
+                                                         const std::vector<String>& linkFolders,
+                                                         const std::vector<String>& uninstallNames) {
+  const String path = TJournalFile::PathFor(dest);
+  std::vector<TJournalRecord> records;
+  if (!TJournalFile::Read(path, records)) return nullptr;
+  auto rollback = std::make_shared<TPrepareRollback>(dest);
+  rollback->journal_ = std::make_unique<TJournalFile>();
+  rollback->journal_->Adopt(path);
+  auto refuse = [](const TJournalRecord& record) {
+    String text;
+    for (const String& field : record) text += (text.empty() ? u"" : u" ") + field;
+    dlx::Log(u"Journal record left out, it reaches outside the installation: " + text);
+  };
+  auto oneOf = [](const String& path, const std::vector<String>& folders) {
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const String& f) { return SamePath(CanonicalPath(path), CanonicalPath(f)); });
+  };
+  std::vector<String> uninstallKeys;
+  for (const String& name : uninstallNames)
+    uninstallKeys.push_back(TInstallerApplicationRepository::KeyPath(name));
+  bool ready = false;
+  bool destSeen = false;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const TJournalRecord& record = records[i];
+    const String& kind = record[0];
+    const size_t fields = record.size();
+    if (kind == u"install" && fields == 2) {
+      destSeen = SamePath(CanonicalPath(record[1]), CanonicalPath(dest));
+      if (!destSeen) {
+        dlx::Log(u"The journal \"" + path + u"\" belongs to \"" + record[1] + u"\", not to this folder");
+        return nullptr;
+      }
+    } else if (kind == u"datafolder" && fields == 2) {
+      if (oneOf(record[1], dataFolders))
+        rollback->AddDataFolder(record[1]);
+      else
+        refuse(record);
+    } else if (kind == u"known" && fields == 2) {
+      rollback->existing_.insert(Key(record[1]));
+    } else if (kind == u"registry" && fields == 3) {
+      std::vector<TJournalRecord> contents;
+      while (i + 1 < records.size() && (records[i + 1][0] == u"regkey" || records[i + 1][0] == u"regvalue"))
+        contents.push_back(records[++i]);
+      const bool allowed = std::any_of(uninstallKeys.begin(), uninstallKeys.end(),
+                                       [&](const String& key) { return dlx::SameText(key, record[1]); });
+      TRegistrySnapshot snapshot;
+      if (!allowed) {
+        refuse(record);
+      } else if (record[2] == u"0") {
+        rollback->registry_.push_back(TRegistrySnapshot::Missing(HKEY_LOCAL_MACHINE, record[1]));
+      } else if (TRegistrySnapshot::FromRecords(HKEY_LOCAL_MACHINE, record[1], contents, snapshot)) {
+        rollback->registry_.push_back(std::move(snapshot));
+      } else {
+        dlx::Log(u"Journal: the copy of \"" + record[1] + u"\" is damaged; the key is left as it is");
+      }
+    } else if (kind == u"backup" && fields == 2) {
+      if (PathInsideFolder(record[1], rollback->backupFolder_))
+        rollback->archive_ = record[1];
+      else
+        refuse(record);
+    } else if (kind == u"entry" && fields == 3) {
+      if (!rollback->RootOf(record[2]).empty())
+        rollback->records_.push_back({record[2], record[1], 0, 0});
+      else
+        refuse(record);
+    } else if (kind == u"ready" && fields == 1) {
+      ready = true;
+    } else if (kind == u"changed" && fields == 1) {
+      rollback->changed_ = true;
+    } else if (kind == u"deleted" && fields == 2) {
+      int64_t count = 0;
+      if (dlx::TryStrToInt(record[1], count)) rollback->deleted_ = static_cast<int>(count);
+    } else if (kind == u"held" && fields == 3) {
+      const bool from = !rollback->RootOf(record[1]).empty() ||
+                        std::any_of(linkFolders.begin(), linkFolders.end(), [&](const String& folder) {
+                          return PathInsideFolder(record[1], folder);
+                        });
+      if (from && PathInsideFolder(record[2], dlx::GetTempPath()))
+        rollback->held_.emplace_back(record[1], record[2]);
+      else
+        refuse(record);
+    } else if (kind == u"unregistered" && fields == 2) {
+      if (PathInsideFolder(record[1], dest))
+        rollback->unregistered_.push_back(record[1]);
+      else
+        refuse(record);
+    } else if (kind == u"integrated" && fields == 2) {
+      if (SamePath(CanonicalPath(record[1]), CanonicalPath(dest + zuva_names::kRegistrar)))
+        rollback->integrated_ = record[1];
+      else
+        refuse(record);
+    } else {
+      refuse(record);
+    }
+  }
+  if (!destSeen) return nullptr;
+  // Cut off while it was being written: the run had not changed anything yet.
+  if (!ready) {
+    dlx::Log(u"The journal \"" + path + u"\" is incomplete: its run had changed nothing yet");
+    rollback->changed_ = false;
+    rollback->held_.clear();
+  }
+  return rollback;
+}
+
 void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
+  if (!integrated_.empty()) {
+    // The integration program undoes its own registrations, so it runs before the files go.
+    try {
+      if (dlx::FileExists(integrated_)) ExecuteAndWait(integrated_, u"/REG=U");
+    } catch (const dlx::EDLXException& e) {
+      report.Add(u"Rollback: the Windows integration could not be removed: " + e.Message());
+    }
+  }
   RemoveCreated(dest_, report);
   for (const String& folder : dataFolders_) RemoveCreated(folder, report);
 
@@ -190,6 +389,8 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
 
   int failedHeld = 0;
   for (auto held = held_.rbegin(); held != held_.rend(); ++held) {
+    // A run killed between recording a move and making it left the file where it was.
+    if (!dlx::FileExists(held->second)) continue;
     dlx::ForceDirectories(dlx::ExtractFilePath(held->first));
     if (MoveFileExW(dlx::W(dlx::ApplyLongPathRule(held->second)), dlx::W(dlx::ApplyLongPathRule(held->first)),
                     MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -202,9 +403,27 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
     report.Add(u"Rollback: " + dlx::IntToStr(failedHeld) +
                u" cache file(s) could not be put back; they are rebuilt.");
 
+  // Registered again only now that the libraries are back in their places.
+  for (auto library = unregistered_.rbegin(); library != unregistered_.rend(); ++library) {
+    try {
+      if (!dlx::FileExists(*library) ||
+          !TInstallerActiveX::CallExportWithin(*library, "DllRegisterServer", RunWaitLimitMs()))
+        report.Add(u"Rollback: \"" + *library + u"\" could not be registered again.");
+    } catch (const dlx::EDLXException& e) {
+      report.Add(u"Rollback: " + e.Message());
+    }
+  }
+  unregistered_.clear();
+
   int failedKeys = 0;
   for (const TRegistrySnapshot& snapshot : registry_)
     if (!snapshot.Restore()) ++failedKeys;
   if (failedKeys)
     report.Add(u"Rollback: " + dlx::IntToStr(failedKeys) + u" uninstall entries could not be put back.");
+
+  // Done: the next run must not undo this one again.
+  if (journal_) {
+    journal_->Remove();
+    journal_.reset();
+  }
 }

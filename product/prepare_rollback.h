@@ -6,12 +6,14 @@
 #pragma once
 
 #include <initializer_list>
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
 #include "lib/dlx_string.h"
 #include "lib/string_list.h"
 #include "product/backup_archive.h"
+#include "product/journal_file.h"
 #include "product/registry_snapshot.h"
 
 class TPrepareRollback {
@@ -28,9 +30,9 @@ class TPrepareRollback {
   // The verified archive of the previous installation and where each entry came from.
   void SetBackup(const dlx::String& archive, const std::vector<TBackupEntryRecord>& records);
   // From here on the previous installation is being changed (tasks, then deletion).
-  void MarkChanged() { changed_ = true; }
+  void MarkChanged();
   // Files of the previous installation that the deletion step removed.
-  void CountDeleted(int count) { deleted_ += count; }
+  void CountDeleted(int count);
   // The path lies inside the installation folder or a data folder (compared by whole components,
   // ignoring case, after "." and ".." are resolved), or is the obsolete codec library.
   bool MayDelete(const dlx::String& path) const;
@@ -43,14 +45,45 @@ class TPrepareRollback {
   // it then).
   bool HoldAside(const dlx::String& path);
 
+  // The same for a file below another folder that the run may change (a shortcut folder).
+  bool HoldAsideIn(const dlx::String& path, const dlx::String& root);
+
   // The folder a deletion of the path is confined to (one of MayDelete's), or empty.
   dlx::String RootOf(const dlx::String& path) const;
+
+  // A shell-menu library whose registration the run is about to remove: the rollback registers
+  // it again once its file is back.
+  void MarkUnregistered(const dlx::String& library);
+  // The integration program is about to register the installation: the rollback runs its
+  // removal first, while the program is still there.
+  void MarkIntegrated(const dlx::String& program);
+
+  // From here on, what the rollback needs is also kept in the journal file beside the backups
+  // (TJournalFile::PathFor), each change recorded before it is made, so that a run that is killed
+  // is rolled back by the next run into this folder. Only for a folder that existed before the
+  // run (a fresh installation has nothing to bring back). The archive is flushed to the disk
+  // first. Raises EInstallerInstallError when the journal cannot be written.
+  void Persist();
+  // The run completed: the journal file goes.
+  void Commit();
+
+  // The rollback of a run that did not end, from the journal it left in the folder. Records that
+  // reach outside what such a run may change are left out and logged: the folder itself, the
+  // users' data folders as they are now (dataFolders), the shortcut folders (linkFolders), the
+  // temporary folder for held files, and the uninstall entries of these names. Null when the
+  // file is no journal of this folder.
+  static std::shared_ptr<TPrepareRollback> Load(const dlx::String& dest,
+                                                const std::vector<dlx::String>& dataFolders,
+                                                const std::vector<dlx::String>& linkFolders,
+                                                const std::vector<dlx::String>& uninstallNames);
 
   void Undo(dlx::TDLXStringList& report);
 
  private:
   void RemoveCreated(const dlx::String& root, dlx::TDLXStringList& report);
   bool Known(const dlx::String& path) const;
+  bool MoveAside(const dlx::String& path);
+  void Note(const std::vector<dlx::String>& record);
 
   dlx::String dest_;
   dlx::String backupFolder_;
@@ -63,7 +96,14 @@ class TPrepareRollback {
   int deleted_ = 0;
   dlx::String holdFolder_;
   std::vector<std::pair<dlx::String, dlx::String>> held_;  // original path, where it is now
+  std::vector<dlx::String> unregistered_;
+  dlx::String integrated_;
+  std::unique_ptr<TJournalFile> journal_;
 };
+
+// The rollback of the installation in progress, for the actions after the prepare action that
+// add to it (the integration); empty outside a run.
+std::shared_ptr<TPrepareRollback>& RunRollback();
 
 // The path lies inside the folder, by whole components after "." and ".." are resolved, ignoring
 // case.

@@ -22,8 +22,11 @@
 #include "product/config_action.h"
 #include "product/integrate_action.h"
 #include "product/integration_page.h"
+#include "product/journal_file.h"
 #include "product/prepare_action.h"
+#include "product/prepare_rollback.h"
 #include "product/product_names.h"
+#include "product/profiles.h"
 #include "product/run_journal.h"
 #include "product/setup_page.h"
 #include "product/shell_cache_action.h"
@@ -31,6 +34,7 @@
 #include "product/uninstall_files_action.h"
 #include "product/uninstall_integration_action.h"
 #include "product/uninstall_params_page.h"
+#include "product/update_tasks.h"
 #include "ui/informational_pages.h"
 
 using dlx::String;
@@ -83,7 +87,26 @@ int TProductInfoZUVA::GetInstalledVersion() {
   return config_->ReadInteger(kSystemSection, u"Version", 0);
 }
 
+void TProductInfoZUVA::RecoverInterruptedRun() {
+  recovered_ = false;
+  const String& dest = Installer->DestPath();
+  if (dest.empty() || !dlx::FileExists(TJournalFile::PathFor(dest))) return;
+  dlx::Log(u"An earlier run into \"" + dest + u"\" did not end: rolling it back from its journal");
+  const auto rollback =
+      TPrepareRollback::Load(dest, TInstallerProfileHelper::AllDataPaths(), ShortcutFolders(),
+                             {GetName(), zuva_names::kUninstallKey, zuva_names::kUninstallKeyOld});
+  if (!rollback) {
+    dlx::Log(u"\"" + TJournalFile::PathFor(dest) + u"\" is no journal of this folder: left alone");
+    return;
+  }
+  dlx::TDLXStringList report;
+  rollback->Undo(report);
+  for (int i = 0; i < report.Count(); ++i) dlx::Log(u"Recovery: " + report.Strings(i));
+  recovered_ = true;
+}
+
 void TProductInfoZUVA::LoadInstalledInfo() {
+  RecoverInterruptedRun();
   config_->Clear();
   const String fileName = GetConfigFileName();
   if (!fileName.empty()) config_->LoadFromFile(fileName);

@@ -34,9 +34,16 @@ class TProductInfoZUVA : public TInstallerProductInfo {
   bool HasPreviousInstallation();
 
   dlx::TDLXIniFile& InstalledConfig() { return *config_; }
+  // True when choosing the destination rolled back an earlier run into it that had not ended.
+  bool RecoveredRun() const { return recovered_; }
 
  private:
+  // Rolls back a run into the destination that was killed or lost power, from the journal it
+  // left; before anything reads what is installed there.
+  void RecoverInterruptedRun();
+
   std::unique_ptr<dlx::TDLXIniFile> config_;
+  bool recovered_ = false;
 };
 
 // The product information of the running installer as ZUVA's (the registered class).

@@ -15,6 +15,14 @@ String TInstallerProfileHelper::GetDataPath(const TDLXUserAccountInfo* account, 
   return account->AppDataPath + folder + u"\\";
 }
 
+std::vector<String> TInstallerProfileHelper::AllDataPaths() {
+  std::vector<String> folders = {GetDataPath(nullptr, 0)};
+  const auto accounts = TDLXUserAccounts::Populate();
+  for (int i = 0; i < accounts->Count(); ++i)
+    for (int version : {3999, 4000}) folders.push_back(GetDataPath(&accounts->Items(i), version));
+  return folders;
+}
+
 void TInstallerProfileHelper::Populate(TInstallerProfileInfoList& list) {
   TInstallerProductInfo& product = Installer->ProductInfo();
   const int newVersion = product.GetVersionId();

@@ -35,4 +35,7 @@ class TInstallerProfileHelper {
   // The profiles whose data folder of the installed version exists: the portable copy's one, or
   // one per user account.
   static void Populate(TInstallerProfileInfoList& list);
+  // Every folder that may be a data folder of a copy in the destination, whatever its version:
+  // the portable one and, per account, both generations'.
+  static std::vector<dlx::String> AllDataPaths();
 };

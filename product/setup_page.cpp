@@ -107,6 +107,7 @@ void TInstallerPageSetup::Refresh() {
   if (!refusal_.empty()) AddWarning(refusal_, dlx::TDLXValidationKind::vliError);
   if (update) AddWarning(GetText(u"W1"), dlx::TDLXValidationKind::vliWarning);
   if (info.HasPreviousInstallation()) AddWarning(GetText(u"W3"), dlx::TDLXValidationKind::vliWarning);
+  if (info.RecoveredRun()) AddWarning(GetText(u"W4"), dlx::TDLXValidationKind::vliWarning);
   Realign();
   Invalidate();
 }

@@ -16,6 +16,7 @@
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/text.h"
+#include "product/prepare_rollback.h"
 #include "product/product_names.h"
 #include "product/profiles.h"
 
@@ -79,12 +80,25 @@ void TSetupHelper::DeleteTree(const String& folder, const String& root) {
   SafeDelete(folder, root);
 }
 
+std::vector<String> ShortcutFolders() {
+  return {GetSpecialFolder(CSIDL_DESKTOP), GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY),
+          GetSpecialFolder(CSIDL_STARTMENU), GetSpecialFolder(CSIDL_COMMON_PROGRAMS),
+          GetSpecialFolder(CSIDL_COMMON_STARTMENU)};
+}
+
 void TInstallerUpdateTaskRemoveShellMenu::Execute(dlx::TDLXStringList*) {
   for (const char16_t* name : zuva_names::kShellMenuLibraries) {
     const String library = Installer->DestPath() + name;
     if (!dlx::FileExists(library)) continue;
-    TInstallerActiveX::UnregisterServer(library);
-    SafeDelete(library, Installer->DestPath());
+    if (rollback_) rollback_->MarkUnregistered(library);
+    try {
+      TInstallerActiveX::UnregisterServer(library);
+    } catch (const dlx::EDLXException& e) {
+      // An installation cannot go on past a library that hangs; a removal does without it.
+      if (rollback_) throw;
+      dlx::Log(u"Removal goes on without it: " + e.Message());
+    }
+    if (!rollback_ || !rollback_->HoldAside(library)) SafeDelete(library, Installer->DestPath());
   }
 }
 
@@ -96,11 +110,24 @@ void TInstallerUpdateTaskRemoveShortcuts::Execute(dlx::TDLXStringList*) {
   const String startMenu = GetSpecialFolder(CSIDL_STARTMENU);
   const String commonPrograms = GetSpecialFolder(CSIDL_COMMON_PROGRAMS);
   const String commonStartMenu = GetSpecialFolder(CSIDL_COMMON_STARTMENU);
+  // Held aside link by link, so that a failed installation puts back each one and its folder.
+  auto remove = [this](const String& link, const String& root) {
+    if (!rollback_ || !rollback_->HoldAsideIn(link, root)) SafeDelete(link, root);
+  };
   for (const String& name : names) {
     for (const String& folder : {desktop, commonDesktop})
-      if (dlx::FileExists(folder + name + u".lnk")) SafeDelete(folder + name + u".lnk", folder);
-    for (const String& folder : {startMenu, commonPrograms, commonStartMenu})
-      TSetupHelper::DeleteTree(folder + name + u"\\", folder);
+      if (dlx::FileExists(folder + name + u".lnk")) remove(folder + name + u".lnk", folder);
+    for (const String& folder : {startMenu, commonPrograms, commonStartMenu}) {
+      const String tree = folder + name + u"\\";
+      if (!dlx::DirectoryExists(tree)) continue;
+      if (rollback_) {
+        std::vector<String> links;
+        dlx::EnumFiles(tree, u"", dlx::tmFiles, true, [&](const String& path) { links.push_back(path); });
+        for (const String& link : links)
+          if (!rollback_->HoldAsideIn(link, folder)) dlx::Log(u"Left in place: \"" + link + u"\"");
+      }
+      TSetupHelper::DeleteTree(tree, folder);
+    }
   }
 }
 
@@ -121,7 +148,12 @@ void TInstallerUpdateTaskRemoveFromRegistry::Execute(dlx::TDLXStringList*) {
   // The program's path is quoted: unquoted, a folder with a blank would let a program planted
   // before the blank run instead.
   const String program = Installer->DestPath() + zuva_names::kRegistrar;
-  if (!ExecuteAndWait(program, u"/REG=U")) dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
+  // A removal is best effort: a program that hangs is ended and the removal goes on.
+  try {
+    if (!ExecuteAndWait(program, u"/REG=U")) dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
+  } catch (const dlx::EDLXException& e) {
+    dlx::Log(u"Removal goes on without it: " + e.Message());
+  }
   TInstallerApplicationRepository::Unregister(ProductInfo().GetName());
 }
 

@@ -3,10 +3,13 @@
 // each user's data folder and configuration to the names of the version being installed.
 #pragma once
 
+#include <vector>
+
 #include "core/action.h"
 #include "lib/string_list.h"
 
 class TInstallerProfileInfo;
+class TPrepareRollback;
 
 class TInstallerUpdateTask : public TInstallerPersistent {
  public:
@@ -17,7 +20,18 @@ class TInstallerUpdateTask : public TInstallerPersistent {
   // deleteList: the caller's list of files to delete (full paths), which the task may add to or
   // take from; null for the uninstall's tasks, which must not touch one.
   virtual void Execute(dlx::TDLXStringList* deleteList) = 0;
+
+  // Before an installation, what the task removes is held aside and recorded here, so that a
+  // failed run puts it back; the uninstall's tasks have none and remove for good.
+  void SetRollback(TPrepareRollback* rollback) { rollback_ = rollback; }
+
+ protected:
+  TPrepareRollback* rollback_ = nullptr;
 };
+
+// The folders where the product's shortcuts are: the desktop, the start menu and their common
+// counterparts.
+std::vector<dlx::String> ShortcutFolders();
 
 // Unregisters and deletes the shell-menu libraries in "System\".
 class TInstallerUpdateTaskRemoveShellMenu : public TInstallerUpdateTask {

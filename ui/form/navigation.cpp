@@ -106,8 +106,15 @@ void TInstallerNavigator::Notify(TInstallerEvent event, intptr_t data) {
   switch (event) {
     case ieFinished:
       if (closing_) {
-        // The user confirmed closing while the work ran: now that it has stopped, the form goes.
-        host_.CloseForm();
+        // The user confirmed closing while the work ran. Now that it has stopped, the finish page
+        // shows what the rollback did, and the form goes when the user has read it; a run
+        // without message boxes has nobody to read it (its log has the same lines).
+        if (host_.RunFacts().MessageBoxesSuppressed) {
+          host_.CloseForm();
+          return;
+        }
+        closing_ = false;
+        Finished();
         return;
       }
       if (asking_) {

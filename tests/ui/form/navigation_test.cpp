@@ -262,12 +262,29 @@ TEST_F(NavigationTest, ClosingAsksWhileWorkIsPendingAndTheAnswerComesFirst) {
     EXPECT_EQ(world.trace + wizard.Active(), c.after);
     if (c.state == isRunning && c.answerOk && !c.finishesWhileAsking) {
       EXPECT_FALSE(wizard.navigator.CloseQuery()) << "a second close request while the work stops";
-      // The stopped work's last event closes the form without moving to the finish page.
+      // The stopped work's last event leads to the finish page with what the rollback did.
       wizard.FinishWork(true);
-      EXPECT_EQ(world.trace + wizard.Active(), c.after);
-      EXPECT_TRUE(wizard.closed);
+      EXPECT_EQ(world.trace + wizard.Active(),
+                "ask|stop|hide PageInstall|prepare PageFinish|show PageFinish|PageFinish");
+      EXPECT_FALSE(wizard.closed);
       EXPECT_TRUE(wizard.navigator.CloseQuery()) << "the close that follows is allowed";
     }
+  }
+}
+
+TEST_F(NavigationTest, ACancelledRunWithoutMessageBoxesClosesWhenItsWorkHasStopped) {
+  for (const bool suppressed : {false, true}) {
+    SCOPED_TRACE(suppressed ? "message boxes suppressed" : "message boxes shown");
+    world = World();
+    world.run.MessageBoxesSuppressed = suppressed;
+    Wizard wizard(imInstall, {});
+    for (int i = 0; i < 6; ++i) wizard.navigator.NextClick();
+    world.run.State = isRunning;
+    wizard.answerOk = true;
+    EXPECT_FALSE(wizard.navigator.CloseQuery());
+    wizard.FinishWork(true);
+    EXPECT_EQ(wizard.closed, suppressed);
+    EXPECT_EQ(wizard.Active(), suppressed ? "PageInstall" : "PageFinish");
   }
 }
 

@@ -1,4 +1,4 @@
-#include "product/run_journal.h"
+#include "core/run_journal.h"
 
 #include "lib/log.h"
 
@@ -6,9 +6,22 @@ void TInstallerRunJournal::Reset() {
   steps_.clear();
 }
 
-void TInstallerRunJournal::Record(const dlx::String& description, TUndo undo) {
+void TInstallerRunJournal::Record(const dlx::String& description, TUndo undo, TCommit commit) {
   dlx::Log(u"Journal: " + description);
-  steps_.push_back({description, std::move(undo)});
+  steps_.push_back({description, std::move(undo), std::move(commit)});
+}
+
+void TInstallerRunJournal::Commit() {
+  std::vector<TStep> steps = std::move(steps_);
+  steps_.clear();
+  for (TStep& step : steps) {
+    if (!step.Commit) continue;
+    try {
+      step.Commit();
+    } catch (const std::exception& e) {
+      dlx::Log(u"Commit failed: " + step.Description + u": " + dlx::FromUtf8(e.what()));
+    }
+  }
 }
 
 dlx::String TInstallerRunJournal::Rollback() {
