@@ -11,6 +11,7 @@
 #include "core/paths.h"
 #include "core/resources.h"
 #include "core/safe_delete.h"
+#include "core/script/uninstall_log.h"
 #include "core/uninstall_info.h"
 #include "lib/file_enum.h"
 #include "lib/file_system.h"
@@ -55,28 +56,8 @@ void TInstallerActionUninstallFiles::CreateFileList() {
   const String root = CanonicalPath(dest);
   dlx::TDLXIniFile log;
   log.LoadFromStream(*Resources().GetFile(kUninstallLogName));
-  // The entries are the keys "0" to "Count" - 1. They are taken from the section's lines in one
-  // pass (a lookup per number would scan the section each time: hours for a million files), in
-  // number order, so that a tampered "Count" cannot make the removal count to two billion. A
-  // number written twice counts with its first line, as a lookup would find it.
-  const int count = log.ReadInteger(kUninstallSection, u"Count", 0);
-  std::vector<std::pair<int, String>> entries;
-  if (dlx::TDLXIniFileSection* section = log.FindSection(kUninstallSection)) {
-    entries.reserve(static_cast<size_t>(section->Count()));
-    for (int i = 0; i < section->Count(); ++i) {
-      const String key = section->Names(i);
-      int64_t number = 0;
-      if (dlx::TryStrToInt(key, number) && number >= 0 && number < count && dlx::IntToStr(number) == key)
-        entries.emplace_back(static_cast<int>(number), section->ValueFromIndex(i));
-    }
-  }
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  entries.erase(std::unique(entries.begin(), entries.end(),
-                            [](const auto& a, const auto& b) { return a.first == b.first; }),
-                entries.end());
   std::unordered_set<String> listed;
-  for (const auto& [number, entry] : entries) {
+  for (const String& entry : UninstallLogEntries(log, kUninstallSection)) {
     if (entry.empty()) continue;
     const String path = CanonicalPath(IsAbsolute(entry) ? entry : dest + entry);
     if (root.empty() || path.empty() || !IsPathInside(path, root, false)) {

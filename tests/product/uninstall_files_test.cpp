@@ -131,6 +131,26 @@ TEST_F(UninstallFilesTest, AHugeCountReadsOnlyTheEntriesThatExistInNumberOrder) 
   EXPECT_EQ(action.FileList().Strings(1), CanonicalPath(Dest() + u"Sub\\b.txt"));
 }
 
+// A lookup per entry would scan the section each time: 200,000 entries would then take hours and
+// the test would run into its time limit instead of ending.
+TEST_F(UninstallFilesTest, ALargeLogIsReadInOnePassInNumberOrderWithTheFirstOfATwiceWrittenNumber) {
+  constexpr int kEntries = 200000;
+  std::string log = "[Uninstall]\r\nCount=" + std::to_string(kEntries) + "\r\n";
+  log.reserve(static_cast<size_t>(kEntries) * 24);
+  // Written from the highest number down; number 7 twice (its first line counts).
+  for (int i = kEntries - 1; i >= 0; --i)
+    log += std::to_string(i) + "=Files\\f" + std::to_string(i) + ".bin\r\n";
+  log += "7=Files\\second.bin\r\n";
+  Make(u"/AUTO", {}, log);
+  TTestUninstallFiles action({});
+  action.CreateFileList();
+  ASSERT_EQ(action.FileList().Count(), kEntries);
+  EXPECT_EQ(action.FileList().Strings(0), CanonicalPath(Dest() + u"Files\\f0.bin"));
+  EXPECT_EQ(action.FileList().Strings(7), CanonicalPath(Dest() + u"Files\\f7.bin"));
+  EXPECT_EQ(action.FileList().Strings(kEntries - 1),
+            CanonicalPath(Dest() + u"Files\\f" + dlx::IntToStr(kEntries - 1) + u".bin"));
+}
+
 TEST_F(UninstallFilesTest, TheRunsLogInTheFolderStaysUntilTheRunEnds) {
   MakeInstallation(true);
   const String log = Dest() + u"Logs\\uninstall.log";
