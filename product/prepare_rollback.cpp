@@ -174,7 +174,12 @@ void TPrepareRollback::Note(const std::vector<String>& record) {
 }
 
 void TPrepareRollback::Persist() {
-  if (!Known(dest_)) return;
+  // An empty or new folder has nothing to bring back that removing this run's files would not.
+  const String destKey = Key(dest_);
+  if (!std::any_of(existing_.begin(), existing_.end(), [&](const String& path) {
+        return path.size() > destKey.size() && path.compare(0, destKey.size(), destKey) == 0;
+      }))
+    return;
   // The archive must survive a power loss as surely as the journal that points to it.
   if (!archive_.empty()) {
     dlx::TScopedHandle archive(CreateFileW(dlx::W(dlx::ApplyLongPathRule(archive_)), GENERIC_WRITE,
@@ -208,9 +213,15 @@ void TPrepareRollback::Persist() {
 
 void TPrepareRollback::Commit() {
   if (!journal_) return;
+  RemoveJournal();
+  dlx::Log(u"Journal removed: the run completed");
+}
+
+void TPrepareRollback::RemoveJournal() {
   journal_->Remove();
   journal_.reset();
-  dlx::Log(u"Journal removed: the run completed");
+  // The backup folder made only for the journal goes with it.
+  if (!Known(backupFolder_)) dlx::RemoveDirectory(backupFolder_);
 }
 
 bool TPrepareRollback::Known(const String& path) const {
@@ -422,8 +433,5 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
     report.Add(u"Rollback: " + dlx::IntToStr(failedKeys) + u" uninstall entries could not be put back.");
 
   // Done: the next run must not undo this one again.
-  if (journal_) {
-    journal_->Remove();
-    journal_.reset();
-  }
+  if (journal_) RemoveJournal();
 }

@@ -83,6 +83,7 @@ class TPrepareRollback {
   void RemoveCreated(const dlx::String& root, dlx::TDLXStringList& report);
   bool Known(const dlx::String& path) const;
   bool MoveAside(const dlx::String& path);
+  void RemoveJournal();
   void Note(const std::vector<dlx::String>& record);
 
   dlx::String dest_;

@@ -28,3 +28,25 @@ ini_text() {
     sed '1s/^\xEF\xBB\xBF//' "$1" | tr -d '\r'
   fi
 }
+# Content, size and modification time (seconds) of every file below a folder, except the backup
+# folder and logs: what "as before the run" means.
+fingerprint() { (cd "$1" 2>/dev/null && find . -type f ! -path './!Backup/*' ! -name '*.log' -printf '%P %s %T@\n' \
+  | awk '{ split($3, t, "."); print $1, $2, t[1] }' | sort && find . -type f ! -path './!Backup/*' ! -name '*.log' \
+  -print0 | sort -z | xargs -0 -r sha1sum); }
+# Another program (the holder, $holder) holds a file open until the release marker appears:
+# hold <file> <ready marker> <release marker> (Windows paths) returns once it is held; release
+# lets it go and waits for it to end.
+hold() {
+  local ready release_marker
+  ready=$(winepath_unix "$2")
+  release_marker=$(winepath_unix "$3")
+  rm -f "$ready" "$release_marker"
+  timeout 300 "$wine_run" "$holder" "$1" "$2" "$3" >/dev/null 2>&1 &
+  holder_pid=$!
+  holder_release=$release_marker
+  for _ in $(seq 1 60); do [ -e "$ready" ] && break; sleep 0.5; done
+  [ -e "$ready" ]
+}
+release() { touch "$holder_release"; wait "$holder_pid" 2>/dev/null; }
+# A Windows path on drive C: as the host path in the Wine prefix.
+winepath_unix() { local p=${1#[Cc]:}; echo "$WINEPREFIX/drive_c${p//\\//}"; }

@@ -14,6 +14,7 @@ while [ $# -gt 0 ]; do
     --product) product=$2 ;;
     --player) player=$2 ;;
     --holder) holder=$2 ;;
+    --menu-library) menu_library=$2 ;;
     --old) make_old=$2 ;;
     --work) work=$2 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
@@ -22,11 +23,6 @@ while [ $# -gt 0 ]; do
 done
 
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
-# Content, size and modification time (seconds) of every file below a folder, except the backup
-# folder and logs: what "as before the run" means.
-fingerprint() { (cd "$1" 2>/dev/null && find . -type f ! -path './!Backup/*' ! -name '*.log' -printf '%P %s %T@\n' \
-  | awk '{ split($3, t, "."); print $1, $2, t[1] }' | sort && find . -type f ! -path './!Backup/*' ! -name '*.log' \
-  -print0 | sort -z | xargs -0 -r sha1sum); }
 # A key with everything below it; empty when there is none (reg prints its complaint on stdout).
 reg_text() { timeout 120 "$wine_run" reg query "$1" /s 2>/dev/null | tr -d '\r' | grep -v '^reg: '; }
 uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
@@ -256,15 +252,11 @@ run attrib +r 'C:\zu\fail\ZUVA\Readme.txt'
 registry_before=$(reg_text "$uninstall_root\\ZUVA")
 before=$(fingerprint "$dfail")
 data_before=$(fingerprint "$(appdata_of "$me")/ZUVA")
-rm -f "$root/held" "$root/release"
-timeout 200 "$wine_run" "$holder" 'C:\zu\fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release' >/dev/null 2>&1 &
-holder_pid=$!
-for _ in $(seq 1 60); do [ -e "$root/held" ] && break; sleep 0.5; done
+hold 'C:\zu\fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release'
 expect "another program holds Formats.ini open" test -e "$root/held"
 run "$setup" "/AUTO=$winroot\\fail\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\fail.log"
 code=$?
-touch "$root/release"
-wait "$holder_pid" 2>/dev/null
+release
 log=$(log_text "$root/fail.log")
 expect "the failed update exits 1603 (status $code)" test $code -eq $failed_status
 expect "the old files had been deleted before the failure" grep -q 'Deleted "C:\\zu\\fail\\ZUVA\\ZUVA.exe"' <<<"$log"
@@ -278,14 +270,10 @@ expect "the pruned archives are back, the new one kept" \
 if [ "$(fingerprint "$dfail")" != "$before" ]; then diff <(echo "$before") <(fingerprint "$dfail") | head -20; fi
 
 # The same without a backup: nothing to put back, and the error says so.
-rm -f "$root/held" "$root/release"
-timeout 200 "$wine_run" "$holder" 'C:\zu\fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release' >/dev/null 2>&1 &
-holder_pid=$!
-for _ in $(seq 1 60); do [ -e "$root/held" ] && break; sleep 0.5; done
+hold 'C:\zu\fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release'
 run "$setup" "/AUTO=$winroot\\fail\\ZUVA" /SILENT /SUPPRESSMSGBOXES /NOBACKUP "/LOG=$winroot\\nobackup.log"
 code=$?
-touch "$root/release"
-wait "$holder_pid" 2>/dev/null
+release
 expect "the failed update without backup exits 1603 (status $code)" test $code -eq $failed_status
 expect "its error says the previous installation could not be restored" \
   grep -q 'Error: .*The previous installation could not be restored: no backup of it was made' <(log_text "$root/nobackup.log")
@@ -297,18 +285,26 @@ for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
 dg=$root/g3fail/ZUVA
 python3 "$make_old" 3900 "$dg" --user "$me=$(appdata_of "$me")" --user "alice=$(appdata_of alice)" >/dev/null
 run reg add "$uninstall_root\\ZUVA3" /v InstallPath /d 'C:\zu\g3fail\ZUVA\' /f
+# A shell-menu library that registers itself, and the old generation's links on the common
+# desktop and in the common start menu: the pre-install tasks remove them, the rollback must not.
+cp "$menu_library" "$dg/System/zuva_menu32.dll"
+menu_value='HKCU\Software\ZUVA Test'
+run reg add "$menu_value" /v zuva_menu32.dll /d 'C:\zu\g3fail\ZUVA\System\zuva_menu32.dll' /f
+common_desktop=$drive/users/Public/Desktop
+common_menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs"
+mkdir -p "$common_desktop" "$common_menu/ZUVA3"
+echo "desktop link of 3.90" >"$common_desktop/ZUVA3.lnk"
+echo "menu link of 3.90" >"$common_menu/ZUVA3/ZUVA3.lnk"
+echo "readme link of 3.90" >"$common_menu/ZUVA3/Readme.lnk"
+links_before=$(cat "$common_desktop/ZUVA3.lnk" "$common_menu/ZUVA3/ZUVA3.lnk" "$common_menu/ZUVA3/Readme.lnk")
 registry_before=$(reg_text "$uninstall_root")
 before=$(fingerprint "$dg")
 mine_before=$(fingerprint "$(appdata_of "$me")/ZUVA3")
 alice_before=$(fingerprint "$(appdata_of alice)/ZUVA3")
-rm -f "$root/held" "$root/release"
-timeout 200 "$wine_run" "$holder" 'C:\zu\g3fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release' >/dev/null 2>&1 &
-holder_pid=$!
-for _ in $(seq 1 60); do [ -e "$root/held" ] && break; sleep 0.5; done
+hold 'C:\zu\g3fail\ZUVA\System\Data\Formats.ini' 'C:\zu\held' 'C:\zu\release'
 run "$setup" "/AUTO=$winroot\\g3fail\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\g3fail.log"
 code=$?
-touch "$root/release"
-wait "$holder_pid" 2>/dev/null
+release
 expect "the failed update from 3.90 exits 1603 (status $code)" test $code -eq $failed_status
 expect "the old data folders had been moved before the failure" grep -q 'Copied "C:\\users\\alice\\AppData\\Roaming\\ZUVA3' <(log_text "$root/g3fail.log")
 expect "3.90: the installation folder is as before" test "$(fingerprint "$dg")" = "$before"
@@ -316,6 +312,63 @@ expect "3.90: $me's old data folder is as before" test "$(fingerprint "$(appdata
 expect "3.90: alice's old data folder is as before" test "$(fingerprint "$(appdata_of alice)/ZUVA3")" = "$alice_before"
 expect "3.90: no new data folder is left" test ! -e "$(appdata_of "$me")/ZUVA" -a ! -e "$(appdata_of alice)/ZUVA"
 expect "3.90: the uninstall entries are as before (ZUVA3 back, no ZUVA)" test "$(reg_text "$uninstall_root")" = "$registry_before"
+g3log=$(log_text "$root/g3fail.log")
+expect "3.90: the pre-install tasks unregistered the shell-menu library" grep -q 'Called DllUnregisterServer of "C:\\zu\\g3fail\\ZUVA\\System\\zuva_menu32.dll"' <<<"$g3log"
+expect "3.90: the rollback registered it again" grep -q 'Called DllRegisterServer of "C:\\zu\\g3fail\\ZUVA\\System\\zuva_menu32.dll"' <<<"$g3log"
+expect "3.90: the library's registration is back" grep -q 'zuva_menu32.dll' <(reg_text "$menu_value")
+expect "3.90: the desktop and start-menu links are back as they were" \
+  test "$(cat "$common_desktop/ZUVA3.lnk" "$common_menu/ZUVA3/ZUVA3.lnk" "$common_menu/ZUVA3/Readme.lnk" 2>/dev/null)" = "$links_before"
+expect "3.90: the links had been taken away during the run" grep -q 'Deleted "C:\\users\\Public\\Desktop\\ZUVA3.lnk" (held' <<<"$g3log"
+rm -rf "$common_desktop/ZUVA3.lnk" "$common_menu/ZUVA3"
+run reg delete "$menu_value" /f
+
+# ---- /AUTO /UPDATE /SUPPRESSMSGBOXES with the wizard shown over a file another program holds:
+# nobody can answer the locked-file question, so the run ends, rolled back, well within 90 s
+clear_data
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+dh=$root/held5/ZUVA
+python3 "$make_old" 5020 "$dh" --user "$me=$(appdata_of "$me")" >/dev/null
+run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\held5\ZUVA\' /f
+before=$(fingerprint "$dh")
+data_before=$(fingerprint "$(appdata_of "$me")/ZUVA")
+hold 'C:\zu\held5\ZUVA\ZUVA.exe' 'C:\zu\held' 'C:\zu\release'
+started=$(date +%s)
+timeout 90 "$wine_run" "$setup" "/AUTO=$winroot\\held5\\ZUVA" /UPDATE /SUPPRESSMSGBOXES "/LOG=$winroot\\held5.log" >/dev/null 2>&1 </dev/null
+code=$?
+elapsed=$(($(date +%s) - started))
+release
+expect "the held ZUVA.exe ends the wizard run with 1603 (status $code, $elapsed s)" test $code -eq $failed_status
+expect "the log says nobody could be asked" grep -q 'nobody can be asked (message boxes are suppressed), abort' <(log_text "$root/held5.log")
+expect "held: the installation folder is byte for byte as before" test "$(fingerprint "$dh")" = "$before"
+expect "held: the user's data folder is byte for byte as before" test "$(fingerprint "$(appdata_of "$me")/ZUVA")" = "$data_before"
+expect "held: no journal is left" test ! -e "$dh/!Backup/Setup.journal"
+
+# ---- the same run killed while its locked-file question waits (old files deleted): the next
+# run rolls it back from the journal it left, then updates the restored 5.02
+hold 'C:\zu\held5\ZUVA\ZUVA.exe' 'C:\zu\held' 'C:\zu\release'
+rm -f "$root/killed.log"
+timeout 200 "$wine_run" "$setup" "/AUTO=$winroot\\held5\\ZUVA" /UPDATE "/LOG=$winroot\\killed.log" >/dev/null 2>&1 </dev/null &
+setup_pid=$!
+for _ in $(seq 1 120); do [ -e "$root/killed.log" ] && grep -q 'Cannot rename' <(log_text "$root/killed.log") && break; sleep 0.5; done
+sleep 2
+run taskkill /F /IM "$(basename "$setup")"
+wait "$setup_pid" 2>/dev/null
+release
+expect "killed: the run had deleted old files" grep -q 'Deleted "C:\\zu\\held5\\ZUVA\\Readme.txt"' <(log_text "$root/killed.log")
+expect "killed: the run left its journal" test -f "$dh/!Backup/Setup.journal"
+expect "killed: the installation is half done" test ! -e "$dh/Readme.txt" -o "$(fingerprint "$dh")" != "$before"
+run "$setup" "/AUTO=$winroot\\held5\\ZUVA" /UPDATE /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\recovered.log"
+code=$?
+recovered=$(log_text "$root/recovered.log")
+expect "recovered: the next /UPDATE exits 0 (got $code)" test $code -eq 0
+expect "recovered: it rolled the killed run back first" grep -q 'did not end: rolling it back from its journal' <<<"$recovered"
+expect "recovered: from the killed run's backup" grep -q 'Recovery: The previous installation was restored from the backup' <<<"$recovered"
+expect "recovered: the update found 5.02 again" grep -q 'Version=5050' <(ini_text "$dh/ZUVA.ini")
+expect "recovered: no journal is left" test ! -e "$dh/!Backup/Setup.journal"
+newest=$(ls -t "$dh"/\!Backup/*.zip | head -n 1)
+expect "recovered: its own backup holds the restored 5.02 files" \
+  python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); sys.exit(0 if any(n.replace("\\", "/").endswith("Program/Readme.txt") and b"5020" in z.read(n) for n in z.namelist()) else 1)' "$newest"
+expect "recovered: the user's data folder is kept" test -n "$(ls "$(appdata_of "$me")/ZUVA" 2>/dev/null)"
 
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
 run reg delete "$profile_list\\S-1-5-21-0-0-0-1001" /f

@@ -10,9 +10,11 @@
 // Scenarios: install (German, typed folder, portable and back, one run-after-install program
 // unchecked), uninstall (backups and content removed), cancel-options, cancel-install (a player that will not
 // close keeps the work on its first step), auto (/AUTO=<folder> without /SILENT), update (over an
-// installation of an older version in <folder>), probe (the benchmark's: how long the main thread
-// keeps a message waiting during an unattended run's work). "install", "uninstall" and "auto" expect a player
-// started with /KEEPOPEN: they picture the work page while the setup waits for it, then end it.
+// installation of an older version in <folder>), locked-retry and locked-abort (an update while
+// another program holds ZUVA.exe: the locked-file question, then Retry or Abort), probe (the benchmark's: how
+// long the main thread keeps a message waiting during an unattended run's work). "install", "uninstall" and
+// "auto" expect a player started with /KEEPOPEN: they picture the work page while the setup waits for it,
+// then end it.
 #include <windows.h>
 
 #include <algorithm>
@@ -470,6 +472,30 @@ void CancelOnOptions(const String& setup) {
   std::printf("exit code %lu\n", code);
 }
 
+// What the visible edit controls of the page show (the finish page's error list).
+String EditTexts(HWND page) {
+  String text;
+  for (HWND child : Descendants(page))
+    if (IsClass(child, L"Edit") && IsWindowVisible(child)) text += TextOf(child);
+  return text;
+}
+
+// The finish page after a run that did not complete: the error list names what happened, and
+// Finish ends the program with the code expected.
+void FinishWithErrors(const String& expected, const char* picture, DWORD expectedCode) {
+  HWND page = WaitForPage(u"PageFinish", 120000);
+  const String errors = EditTexts(page);
+  Check(errors.find(expected) != String::npos, std::string(picture) + ": the finish page says \"" +
+                                                   U8(expected) + "\" (shown: \"" + U8(errors) + "\")");
+  Check(!CloseEnabled(), std::string(picture) + ": the Close command is disabled");
+  Picture(gForm, picture);
+  Next(u"bFinish");
+  const DWORD code = WaitForExit();
+  Check(code == expectedCode, std::string(picture) + ": the setup exits with " +
+                                  std::to_string(expectedCode) + " (" + std::to_string(code) + ")");
+  std::printf("exit code %lu\n", code);
+}
+
 void CancelDuringInstall(const String& setup) {
   WaitForPlayer();
   Launch(setup, u"");
@@ -485,9 +511,66 @@ void CancelDuringInstall(const String& setup) {
   HWND box = WaitForQuestion();
   Picture(box, "close-question");
   Answer(box, IDOK);
-  const DWORD code = WaitForExit();
-  Check(code == 1602, "closing during the work exits with 1602 (" + std::to_string(code) + ")");
-  std::printf("exit code %lu\n", code);
+  FinishWithErrors(Text(u"Common", u"E4"), "cancel-finish", 1602);
+}
+
+// The update page sequence up to the install page, for a folder holding an older installation.
+void StartUpdate(const String& setup, const String& folder) {
+  Launch(setup, u"");
+  ChooseLanguage(false);
+  HWND page = UpToSetupPage(false);
+  TypeInto(PathEdit(page), folder);
+  Check(Checked(PageControl(page, L"Button", u"PageSetup", u"CB1")), "locked: an update is offered");
+  Next();
+  WaitForPage(u"PageReadyToInstall");
+  Next(u"bInstall");
+  WaitForPage(u"PageInstall");
+}
+
+// The locked-file question over the wizard: a message box it owns with the question's text.
+HWND WaitForLockedQuestion() {
+  const String question = Text(u"Common", u"QM2");
+  const String start = question.substr(0, question.find(u'%'));
+  HWND box = nullptr;
+  WaitUntil(
+      [&] {
+        box = FindTopLevel(L"#32770", [&](HWND window) {
+          if (GetWindow(window, GW_OWNER) != gForm) return false;
+          for (HWND child : Descendants(window))
+            if (IsClass(child, L"Static") && TextOf(child).find(start) != String::npos) return true;
+          return false;
+        });
+        return box != nullptr;
+      },
+      60000);
+  if (!box) throw TStepFailed("the locked-file question does not appear over the wizard");
+  Sleep(300);
+  return box;
+}
+
+// An update over an installation whose ZUVA.exe another program holds open until the file
+// "<folder>.release" appears. With retry: Retry while it is held asks again, Retry after it let go
+// installs. Otherwise: Abort, and the finish page says the previous installation is back.
+void LockedUpdate(const String& setup, const String& folder, bool retry) {
+  StartUpdate(setup, folder);
+  HWND box = WaitForLockedQuestion();
+  Check(true, "locked: the question appears over the wizard");
+  if (!retry) {
+    Picture(box, "locked-question");
+    Answer(box, IDABORT);
+    FinishWithErrors(u"The previous installation was restored", "locked-abort-finish", 1603);
+    return;
+  }
+  Answer(box, IDRETRY);
+  box = WaitForLockedQuestion();
+  Check(true, "locked: Retry while the file is held asks again");
+  HANDLE release =
+      CreateFileW(dlx::W(folder + u".release"), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  Check(release != INVALID_HANDLE_VALUE, "locked: the holder is told to let go");
+  if (release != INVALID_HANDLE_VALUE) CloseHandle(release);
+  Sleep(2000);
+  Answer(box, IDRETRY);
+  FinishStartingThePlayer(false);
 }
 
 void Auto(const String& setup, const String& folder) {
@@ -586,6 +669,8 @@ int wmain(int argc, wchar_t** argv) {
       Auto(program, folder);
     else if (scenario == u"update")
       Update(program, folder);
+    else if (scenario == u"locked-retry" || scenario == u"locked-abort")
+      LockedUpdate(program, folder, scenario == u"locked-retry");
     else if (scenario == u"probe")
       Probe(program, folder);
     else

@@ -13,6 +13,7 @@ while [ $# -gt 0 ]; do
     --driver) driver=$2 ;;
     --player) player=$2 ;;
     --old) make_old=$2 ;;
+    --holder) holder=$2 ;;
     --material) material=$2 ;;
     --pictures) pictures=$2 ;;
     --work) work=$2 ;;
@@ -50,6 +51,8 @@ stubborn_player() {
   timeout 300 "$wine_run" "$player" /KEEPOPEN >/dev/null 2>&1 </dev/null &
 }
 
+locked_unix="$drive/Zuva Locked/ZUVA"
+locked='C:\Zuva Locked\ZUVA'
 folder_unix="$drive/Zuva Prüfung/ZUVA"
 folder='C:\Zuva Prüfung\ZUVA'
 for dpi in 96 144; do
@@ -86,6 +89,15 @@ for dpi in 96 144; do
     pkill -f KEEPOPEN
     expect "$suffix: nothing installed after closing during the work" test ! -e "$drive/Program Files/ZUVA"
     expect "$suffix: the log holds the cancellation" grep -qF "$(ini_text "$material/German.lng" | sed -n 's/^E4=//p' | head -1)" <(log_text "$drive/wizard-cancel.log")
+
+    # ---- an update while another program holds ZUVA.exe: the question, Abort, all put back
+    rm -rf "$locked_unix"
+    python3 "$make_old" 5020 "$locked_unix" >/dev/null
+    before=$(fingerprint "$locked_unix")
+    hold "$locked\ZUVA.exe" "$locked.held" "$locked.release"
+    drive_wizard locked-abort "$setup" "$locked" "$german" "$suffix"
+    release
+    expect "$suffix: Abort left the installation byte for byte as before" test "$(fingerprint "$locked_unix")" = "$before"
   done
 done
 
@@ -95,6 +107,14 @@ reg_set 'HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize' Apps
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 drive_wizard cancel-options "$setup" - "$german" light-96
 expect "nothing installed after closing on an option page" test ! -e "$drive/Program Files/ZUVA"
+
+# ---- the same question answered Retry once the file is free: the update goes through
+rm -rf "$locked_unix"
+python3 "$make_old" 5020 "$locked_unix" >/dev/null
+hold "$locked\ZUVA.exe" "$locked.held" "$locked.release"
+drive_wizard locked-retry "$setup" "$locked" "$german" light-96
+release
+expect "Retry installed the update" grep -q 'Version=5050' <(ini_text "$locked_unix/ZUVA.ini")
 
 # ---- /AUTO without /SILENT: the install page alone, closed by itself
 stubborn_player
