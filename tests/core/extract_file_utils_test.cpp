@@ -1,3 +1,4 @@
+#include "core/errors.h"
 #include "core/file_utils.h"
 #include "lib/file_system.h"
 #include "tests/core/extract_test_env.h"
@@ -65,6 +66,17 @@ TEST(ExecuteAndWait, WaitsForTheProgramToEnd) {
   EXPECT_TRUE(ExecuteAndWait(SystemFolder() + u"cmd.exe",
                              u"/c ping -n 2 127.0.0.1 >nul & echo done>\"" + marker + u"\""));
   EXPECT_TRUE(Exists(marker));
+}
+
+TEST(ExecuteAndWait, AProgramStillRunningAtTheLimitIsEndedAndTheWaitFails) {
+  TScratchFolder folder;
+  const String marker = folder.Path() + u"late.txt";
+  EXPECT_THROW(ExecuteAndWait(SystemFolder() + u"cmd.exe",
+                              u"/c ping -n 4 127.0.0.1 >nul & echo late>\"" + marker + u"\"", 1000),
+               EInstallerInstallError);
+  // Waited for to its end, or left running, the program writes its marker after three seconds.
+  Sleep(5000);
+  EXPECT_FALSE(Exists(marker)) << "the program was ended, not left running";
 }
 
 TEST(ExecuteAndWait, AProgramThatCannotStartIsReportedAsNotStarted) {
