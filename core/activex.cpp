@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/file_utils.h"
 #include "core/paths.h"
+#include "core/texts.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/win/handles.h"
@@ -90,8 +91,7 @@ bool TInstallerActiveX::CallExportWithin(const String& libraryPath, const char* 
     const String seconds = dlx::IntToStr(static_cast<int64_t>(limitMs / 1000));
     dlx::Log(u"Still in " + dlx::FromUtf8(functionName) + u" of \"" + libraryPath + u"\" after " + seconds +
              u" s; given up");
-    throw EInstallerInstallError(FormatText(u"%s of \"%s\" did not return within %s seconds.",
-                                            {dlx::FromUtf8(functionName), libraryPath, seconds}));
+    throw EInstallerInstallError(CommonText(u"E10", {dlx::FromUtf8(functionName), libraryPath, seconds}));
   }
   return call->Result.load();
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "core/paths.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/fs.h"
@@ -123,4 +124,21 @@ bool TInstallerApplicationRepository::GetInstallPath(const String& name, String&
   } catch (...) {
     return false;
   }
+}
+
+bool TInstallerApplicationRepository::BelongsTo(const String& name, const String& folder) {
+  if (!UsableName(name) || folder.empty()) return false;
+  dlx::TRegistryKey key;
+  if (!key.Open(HKEY_LOCAL_MACHINE, KeyPath(name), KEY_READ)) return false;
+  String named;
+  key.ReadString(u"InstallPath", named);
+  if (named.empty()) {
+    String command;
+    key.ReadString(u"UninstallString", command);
+    if (command.size() > 1 && command.front() == u'"') command = command.substr(1, command.find(u'"', 1) - 1);
+    named = dlx::ExtractFilePath(command);
+  }
+  if (named.empty()) return false;
+  return SamePath(CanonicalPath(dlx::IncludeTrailingPathDelimiter(named)),
+                  CanonicalPath(dlx::IncludeTrailingPathDelimiter(folder)));
 }

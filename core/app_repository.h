@@ -22,4 +22,8 @@ class TInstallerApplicationRepository {
   // "InstallPath", else the folder of its "UninstallString", else of its "DisplayIcon". False,
   // never an exception, when the key is missing or none of them is an existing folder.
   static bool GetInstallPath(const dlx::String& name, dlx::String& folder);
+  // True when the product's key names this very folder: its "InstallPath", or when that is empty
+  // the folder of its "UninstallString" (quoted or not). Whether the folder exists does not
+  // matter; a missing key belongs to no folder. Removals use it to leave another copy's key alone.
+  static bool BelongsTo(const dlx::String& name, const dlx::String& folder);
 };

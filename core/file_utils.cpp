@@ -6,6 +6,7 @@
 
 #include "core/elevation.h"
 #include "core/errors.h"
+#include "core/texts.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/fs.h"
@@ -103,8 +104,7 @@ bool ExecuteAndWait(const String& program, const String& arguments, uint32_t lim
     dlx::Log(u"Process still running after " + seconds + u" s, ended: " + commandLine);
     TerminateProcess(process.Get(), ERROR_TIMEOUT);
     WaitForSingleObject(process.Get(), 5000);
-    throw EInstallerInstallError(
-        FormatText(u"\"%s\" did not finish within %s seconds and was ended.", {program, seconds}));
+    throw EInstallerInstallError(CommonText(u"E9", {program, seconds}));
   }
   DWORD exitCode = 0;
   GetExitCodeProcess(process.Get(), &exitCode);

@@ -10,6 +10,7 @@
 #include "core/product_info.h"
 #include "core/resources.h"
 #include "core/spawn_service.h"
+#include "core/texts.h"
 #include "lib/command_line.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -154,7 +155,14 @@ void TInstaller::ParseCommandLine(const String& args) {
         throw EInstallerUpdateError(
             FormatText(u"Cannot install update on v%s", {productInfo_->GetInstalledVersionText()}));
     } else {
-      if (TDLXCommandLineProcessor::HasSwitch(args, u"PORTABLE")) options_ = options_.With(ioPortable);
+      if (TDLXCommandLineProcessor::HasSwitch(args, u"PORTABLE")) {
+        // An update keeps the kind of the copy it updates (SetDestPath).
+        if (options_.Contains(ioUpdate) && !productInfo_->IsInstalledPortable())
+          dlx::Log(u"Switch /PORTABLE ignored: \"" + destPath_ +
+                   u"\" holds a normal installation, which is updated as one");
+        else
+          options_ = options_.With(ioPortable);
+      }
       if (TDLXCommandLineProcessor::HasSwitch(args, u"SILENT")) options_ = options_.With(ioSilent);
     }
   } else {
@@ -169,18 +177,12 @@ void TInstaller::SetDestPath(const String& folder) {
   const String path = CanonicalDestination(folder);
   if (!path.empty() && IsProtectedFolder(path)) {
     dlx::Log(u"Refused destination \"" + folder + u"\" (" + path + u")");
-    throw EInstallerInstallError(FormatText(
-        u"Setup cannot install into \"%s\": the root of a drive, the Windows folder, a program-files "
-        u"folder and the folders of users hold more than this product. Choose a folder of its own, "
-        u"such as a new folder inside one of them.",
-        {path}));
+    throw EInstallerInstallError(CommonText(u"E5", {path}));
   }
   destPath_ = path;
 
   productInfo_->LoadInstalledInfo();
   options_ = productInfo_->CanUpdate() ? options_.With(ioUpdate) : options_.Without(ioUpdate);
-  if (options_.Contains(ioUpdate) && productInfo_->IsInstalledPortable())
-    options_ = options_.With(ioPortable);
   ValidateOptions();
 }
 
@@ -199,6 +201,9 @@ void TInstaller::SetOptions(TInstallerOptions options) {
 
 bool TInstaller::ValidateOptions() {
   if (!productInfo_->CanUpdate()) options_ = options_.Without(ioUpdate);
+  // A copy that is updated keeps its kind, whichever kind was chosen before.
+  if (options_.Contains(ioUpdate))
+    options_ = productInfo_->IsInstalledPortable() ? options_.With(ioPortable) : options_.Without(ioPortable);
   const bool underProgramFiles = IsDestUnderProgramFiles();
   if (underProgramFiles) options_ = options_.Without(ioPortable);
   return underProgramFiles;

@@ -84,6 +84,7 @@ class TInstallerResources {
 
   dlx::TDLXIniFile& LangFile() { return *langFile_; }
   const dlx::String& LangName() const { return langName_; }
+  bool LanguageLoaded() const { return !langName_.empty(); }
   dlx::TDLXStringList& LangFiles() { return *langFiles_; }
   dlx::TCustomSetupPackage& ProductPackage() { return *productPackage_; }
   dlx::TCustomSetupPackage& SetupPackage() { return *setupPackage_; }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/errors.h"
+#include "core/texts.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/fs.h"
@@ -497,9 +498,7 @@ void VerifyBackupArchive(const String& fileName, const std::vector<TBackupEntryR
   verify(0);
   for (std::thread& thread : threads) thread.join();
   for (const String& problem : problems)
-    if (!problem.empty())
-      throw EInstallerBackupError(u"The backup \"" + fileName + u"\" could not be verified: " + problem +
-                                  u". Nothing has been deleted.");
+    if (!problem.empty()) throw EInstallerBackupError(CommonText(u"E6", {fileName, problem}));
   dlx::Log(u"Backup verified: " + fileName + u" (" + dlx::IntToStr(static_cast<int64_t>(records.size())) +
            u" entries)");
 }

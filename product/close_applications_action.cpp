@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "core/installer.h"
+#include "core/texts.h"
 #include "lib/log.h"
 #include "lib/win/system.h"
 #include "product/product_names.h"
@@ -37,11 +38,8 @@ void TInstallerActionCloseApplications::Execute() {
     if (limited && !windows.empty() && elapsed >= UnattendedLimitMs()) {
       dlx::Log(u"Closing running programs, pass " + dlx::IntToStr(pass) + u": still open after " +
                dlx::IntToStr(static_cast<int64_t>(elapsed / 1000)) + u" s: " + found);
-      throw EInstallerInstallError(FormatText(
-          u"Setup cannot continue while %s is running: its windows (%s) did not close within %s seconds. "
-          u"Close %s and run Setup again.",
-          {ProductInfo().GetName(), found, dlx::IntToStr(static_cast<int64_t>(UnattendedLimitMs() / 1000)),
-           ProductInfo().GetName()}));
+      throw EInstallerInstallError(
+          CommonText(u"E7", {found, dlx::IntToStr(static_cast<int64_t>(UnattendedLimitMs() / 1000))}));
     }
     for (HWND window : windows) {
       // A hung window would block a plain send for good, and with it a cancel the user confirmed:

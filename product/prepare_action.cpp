@@ -14,6 +14,7 @@
 #include "core/safe_delete.h"
 #include "core/script/file_list.h"
 #include "core/script/install_script.h"
+#include "core/texts.h"
 #include "lib/file_enum.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -82,7 +83,7 @@ void TInstallerActionPrepare::Execute() {
 
   TInstallerProfileHelper::Populate(profiles_);
 
-  if (!portable && (!update || installedVersion < 4000)) {
+  if (ProductInfoZUVA().ReplacesIntegration()) {
     tasks_.push_back(std::make_unique<TInstallerUpdateTaskRemoveShellMenu>());
     tasks_.push_back(std::make_unique<TInstallerUpdateTaskRemoveUninstallInfo>());
     tasks_.push_back(std::make_unique<TInstallerUpdateTaskRemoveShortcuts>());
@@ -116,6 +117,10 @@ void TInstallerActionPrepare::Execute() {
   for (const auto& task : tasks_) task->SetRollback(rollback_.get());
 
   Backup(deleteList);
+  // Without an update nothing migrates the users' data: it is archived, and stays where it is.
+  if (!update)
+    for (int i = 0; i < profiles_.Count(); ++i)
+      TSetupHelper::ExcludeFolder(deleteList, profiles_.Items(i).OldDataPath);
   // Before the first change to the previous installation, on the disk.
   rollback_->Persist();
 
@@ -188,7 +193,7 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
   int64_t total = 0;
   for (const TInstallerFileListItem* item : items)
     total += std::max<int64_t>(0, dlx::FileSize(item->FileName));
-  if (total >= kBackupLimit) throw EInstallerBackupError(u"Too many files for backup");
+  if (total >= kBackupLimit) throw EInstallerBackupError(CommonText(u"E13"));
 
   ForceTargetFolder(backupFolder);
   const String archiveName =
@@ -205,9 +210,8 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
       records = archive.AddAll(entries, [this](size_t) { ReportPosition(); });
     } catch (const EBackupItemError& e) {
       const String& file = entries[e.Index].SourcePath;
-      throw EInstallerBackupError(FormatText(
-          u"An error occurs while backuping the \"%s\" file (%d)\r\n%s\r\n%s",
-          {file, dlx::IntToStr(dlx::FileSize(file)), e.Message(), dlx::platform::ErrorMessage(e.Code())}));
+      throw EInstallerBackupError(CommonText(u"E8", {file, dlx::IntToStr(dlx::FileSize(file)), e.Message(),
+                                                     dlx::platform::ErrorMessage(e.Code())}));
     }
     archive.Close();
   }

@@ -12,6 +12,7 @@
 #include "core/file_utils.h"
 #include "core/paths.h"
 #include "core/safe_delete.h"
+#include "core/texts.h"
 #include "lib/file_enum.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -169,8 +170,7 @@ void TPrepareRollback::MarkIntegrated(const String& program) {
 
 void TPrepareRollback::Note(const std::vector<String>& record) {
   if (journal_ && !journal_->Append(record))
-    throw EInstallerInstallError(u"Setup cannot write its journal \"" + TJournalFile::PathFor(dest_) +
-                                 u"\"; nothing more is changed.");
+    throw EInstallerInstallError(CommonText(u"E11", {TJournalFile::PathFor(dest_)}));
 }
 
 void TPrepareRollback::Persist() {
@@ -192,8 +192,7 @@ void TPrepareRollback::Persist() {
   dlx::ForceDirectories(backupFolder_);
   auto journal = std::make_unique<TJournalFile>();
   if (!journal->Create(TJournalFile::PathFor(dest_)))
-    throw EInstallerInstallError(u"Setup cannot write its journal \"" + TJournalFile::PathFor(dest_) +
-                                 u"\"; nothing has been changed.");
+    throw EInstallerInstallError(CommonText(u"E11", {TJournalFile::PathFor(dest_)}));
   journal->Append({u"install", dest_}, false);
   for (const String& folder : dataFolders_) journal->Append({u"datafolder", folder}, false);
   for (const String& path : existing_) journal->Append({u"known", path}, false);
@@ -248,9 +247,7 @@ void TPrepareRollback::RemoveCreated(const String& root, dlx::TDLXStringList& re
             [](const String& a, const String& b) { return a.size() > b.size(); });
   for (const String& folder : folders)
     if (dlx::RemoveDirectory(folder)) dlx::Log(u"Rollback: removed folder \"" + folder + u"\"");
-  if (failed)
-    report.Add(u"Rollback: " + dlx::IntToStr(failed) + u" file(s) of this run could not be removed from \"" +
-               root + u"\"");
+  if (failed) report.Add(CommonText(u"R5", {dlx::IntToStr(failed), root}));
 }
 
 std::shared_ptr<TPrepareRollback> TPrepareRollback::Load(const String& dest,
@@ -366,7 +363,7 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
     try {
       if (dlx::FileExists(integrated_)) ExecuteAndWait(integrated_, u"/REG=U");
     } catch (const dlx::EDLXException& e) {
-      report.Add(u"Rollback: the Windows integration could not be removed: " + e.Message());
+      report.Add(CommonText(u"R9", {e.Message()}));
     }
   }
   RemoveCreated(dest_, report);
@@ -384,18 +381,15 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
         },
         failures);
     if (failures.Count() == 0) {
-      report.Add(u"The previous installation was restored from the backup \"" + archive_ + u"\" (" +
-                 dlx::IntToStr(restored) + u" files).");
+      report.Add(CommonText(u"R1", {archive_, dlx::IntToStr(restored)}));
     } else {
-      report.Add(u"The previous installation could not be fully restored from the backup \"" + archive_ +
-                 u"\":");
+      report.Add(CommonText(u"R2", {archive_}));
       for (int i = 0; i < failures.Count(); ++i) report.Add(failures.Strings(i));
     }
   } else if (deleted_ > 0) {
-    report.Add(u"The previous installation could not be restored: no backup of it was made (" +
-               dlx::IntToStr(deleted_) + u" files had been deleted).");
+    report.Add(CommonText(u"R3", {dlx::IntToStr(deleted_)}));
   } else {
-    report.Add(u"The files of this installation were removed.");
+    report.Add(CommonText(u"R4"));
   }
 
   int failedHeld = 0;
@@ -410,18 +404,16 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
       ++failedHeld;
   }
   held_.clear();
-  if (failedHeld)
-    report.Add(u"Rollback: " + dlx::IntToStr(failedHeld) +
-               u" cache file(s) could not be put back; they are rebuilt.");
+  if (failedHeld) report.Add(CommonText(u"R6", {dlx::IntToStr(failedHeld)}));
 
   // Registered again only now that the libraries are back in their places.
   for (auto library = unregistered_.rbegin(); library != unregistered_.rend(); ++library) {
     try {
       if (!dlx::FileExists(*library) ||
           !TInstallerActiveX::CallExportWithin(*library, "DllRegisterServer", RunWaitLimitMs()))
-        report.Add(u"Rollback: \"" + *library + u"\" could not be registered again.");
+        report.Add(CommonText(u"R8", {*library}));
     } catch (const dlx::EDLXException& e) {
-      report.Add(u"Rollback: " + e.Message());
+      report.Add(e.Message());
     }
   }
   unregistered_.clear();
@@ -429,8 +421,7 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
   int failedKeys = 0;
   for (const TRegistrySnapshot& snapshot : registry_)
     if (!snapshot.Restore()) ++failedKeys;
-  if (failedKeys)
-    report.Add(u"Rollback: " + dlx::IntToStr(failedKeys) + u" uninstall entries could not be put back.");
+  if (failedKeys) report.Add(CommonText(u"R7", {dlx::IntToStr(failedKeys)}));
 
   // Done: the next run must not undo this one again.
   if (journal_) RemoveJournal();

@@ -135,6 +135,11 @@ String TProductInfoZUVA::GetConfigFileName() {
   return String();
 }
 
+bool TProductInfoZUVA::ReplacesIntegration() {
+  return !Installer->HasOption(ioPortable) &&
+         (!Installer->HasOption(ioUpdate) || GetInstalledVersion() < 4000);
+}
+
 bool TProductInfoZUVA::IsAddonsAvailable() {
   if (Installer->HasOption(ioAuto) || Installer->HasOption(ioSilent)) return false;
   return dlx::SameText(Resources().LangName(), u"Russian");
@@ -158,9 +163,11 @@ void TProductInfoZUVA::EnumActions(const std::function<void(TInstallerActionClas
       if (IsAddonsAvailable()) callback(&CreateJournaledAction<TInstallerActionAddonsInstall>);
       callback(&CreateJournaledAction<TInstallerActionExtract>);
       callback(&CreateJournaledAction<TInstallerActionConfig>);
-      if (!Installer->HasOption(ioUpdate) && !Installer->HasOption(ioPortable))
-        callback(&CreateJournaledAction<TInstallerActionIntegrate>);
-      if (!Installer->HasOption(ioUpdate)) callback(&CreateJournaledAction<TInstallerActionShortcuts>);
+      // An update from the older generation lost its links and integration to the pre-install
+      // tasks: they are made anew, with the choices its configuration kept or the defaults.
+      if (ReplacesIntegration()) callback(&CreateJournaledAction<TInstallerActionIntegrate>);
+      if (!Installer->HasOption(ioUpdate) || ReplacesIntegration())
+        callback(&CreateJournaledAction<TInstallerActionShortcuts>);
       if (dlx::IsWin10OrLater()) callback(&CreateJournaledAction<TInstallerActionUpdateShellCache>);
       break;
     case imUninstall:

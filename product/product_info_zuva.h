@@ -30,6 +30,9 @@ class TProductInfoZUVA : public TInstallerProductInfo {
   dlx::String GetConfigFileName();
   // The add-ons page and action: an interactive run in Russian only.
   bool IsAddonsAvailable();
+  // The run removes the copy's shortcuts, shell menu and uninstall entries before it installs and
+  // so makes them again: a normal installation that is no update, or an update from before 4.00.
+  bool ReplacesIntegration();
   // The destination holds (or the machine has) an installation that a new one would replace.
   bool HasPreviousInstallation();
 

@@ -1,6 +1,7 @@
 #include "product/registry_snapshot.h"
 
 #include "core/errors.h"
+#include "core/texts.h"
 #include "lib/log.h"
 #include "lib/platform/fs.h"
 #include "lib/win/handles.h"
@@ -70,10 +71,8 @@ TRegistrySnapshot TRegistrySnapshot::Capture(HKEY root, const String& path) {
   if (status != ERROR_SUCCESS) {
     dlx::Log(u"Cannot read the registry key \"" + path + u"\" (" +
              dlx::IntToStr(static_cast<int64_t>(status)) + u")");
-    throw EInstallerInstallError(FormatText(
-        u"Setup cannot read the registry key \"%s\" (%s) to keep a copy of it for a rollback. Nothing "
-        u"has been changed.",
-        {path, dlx::platform::ErrorMessage(static_cast<uint32_t>(status))}));
+    throw EInstallerInstallError(
+        CommonText(u"E12", {path, dlx::platform::ErrorMessage(static_cast<uint32_t>(status))}));
   }
   return snapshot;
 }

@@ -8,6 +8,7 @@
 #include "core/installer.h"
 #include "core/resources.h"
 #include "core/script/install_script.h"
+#include "core/texts.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/text.h"
@@ -74,13 +75,12 @@ bool WriteFileBytes(const String& path, const std::string& bytes) {
 }
 
 void RestoreFileBytes(const String& path, const std::string& bytes, dlx::TDLXStringList& report) {
-  if (!Retried([&] { return WriteFileBytes(path, bytes); }))
-    report.Add(u"The previous shortcut \"" + path + u"\" could not be put back");
+  if (!Retried([&] { return WriteFileBytes(path, bytes); })) report.Add(CommonText(u"R10", {path}));
 }
 
 void RemoveNewLink(const String& path, dlx::TDLXStringList& report) {
   if (!Retried([&] { return dlx::DeleteFile(path) || !dlx::FileExists(path); }))
-    report.Add(u"The shortcut \"" + path + u"\" could not be removed");
+    report.Add(CommonText(u"R11", {path}));
 }
 
 // Creates the missing folders of the path, each recorded so that undoing the run removes it again

@@ -5,6 +5,8 @@
 #include <shlobj.h>
 // clang-format on
 
+#include <algorithm>
+
 #include "core/activex.h"
 #include "core/app_repository.h"
 #include "core/errors.h"
@@ -17,8 +19,10 @@
 #include "lib/log.h"
 #include "lib/platform/text.h"
 #include "product/prepare_rollback.h"
+#include "product/product_info_zuva.h"
 #include "product/product_names.h"
 #include "product/profiles.h"
+#include "product/shell_link.h"
 
 using dlx::String;
 
@@ -87,6 +91,13 @@ std::vector<String> ShortcutFolders() {
 }
 
 void TInstallerUpdateTaskRemoveShellMenu::Execute(dlx::TDLXStringList*) {
+  // A portable copy registered nothing; its libraries' unregistration would remove what another
+  // copy registered under the same names.
+  if (ProductInfoZUVA().IsInstalledPortable()) {
+    dlx::Log(u"The copy in \"" + Installer->DestPath() +
+             u"\" is portable: its shell menu was never registered");
+    return;
+  }
   for (const char16_t* name : zuva_names::kShellMenuLibraries) {
     const String library = Installer->DestPath() + name;
     if (!dlx::FileExists(library)) continue;
@@ -105,13 +116,21 @@ void TInstallerUpdateTaskRemoveShellMenu::Execute(dlx::TDLXStringList*) {
 void TInstallerUpdateTaskRemoveShortcuts::Execute(dlx::TDLXStringList*) {
   std::vector<String> names = {zuva_names::kUninstallKey};
   if (ProductInfo().GetInstalledVersion() < 4000) names.push_back(zuva_names::kUninstallKeyOld);
+  const String dest = Installer->DestPath();
   const String desktop = GetSpecialFolder(CSIDL_DESKTOP);
   const String commonDesktop = GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
   const String startMenu = GetSpecialFolder(CSIDL_STARTMENU);
   const String commonPrograms = GetSpecialFolder(CSIDL_COMMON_PROGRAMS);
   const String commonStartMenu = GetSpecialFolder(CSIDL_COMMON_STARTMENU);
-  // Held aside link by link, so that a failed installation puts back each one and its folder.
-  auto remove = [this](const String& link, const String& root) {
+  // Only the links of this copy go (another copy's, or a link the user made to something else,
+  // stay), each held aside so that a failed installation puts it back.
+  auto remove = [&](const String& link, const String& root) {
+    String target;
+    if (!ReadShellLinkTarget(link, target) || !PathInsideFolder(target, dest)) {
+      dlx::Log(u"Shortcut \"" + link + u"\" left alone: it points to \"" + target + u"\", not into \"" +
+               dest + u"\"");
+      return;
+    }
     if (!rollback_ || !rollback_->HoldAsideIn(link, root)) SafeDelete(link, root);
   };
   for (const String& name : names) {
@@ -120,23 +139,28 @@ void TInstallerUpdateTaskRemoveShortcuts::Execute(dlx::TDLXStringList*) {
     for (const String& folder : {startMenu, commonPrograms, commonStartMenu}) {
       const String tree = folder + name + u"\\";
       if (!dlx::DirectoryExists(tree)) continue;
-      if (rollback_) {
-        std::vector<String> links;
-        dlx::EnumFiles(tree, u"", dlx::tmFiles, true, [&](const String& path) { links.push_back(path); });
-        for (const String& link : links)
-          if (!rollback_->HoldAsideIn(link, folder)) dlx::Log(u"Left in place: \"" + link + u"\"");
-      }
-      TSetupHelper::DeleteTree(tree, folder);
+      std::vector<String> links, folders;
+      dlx::EnumFiles(tree, u"", dlx::tmAll, true, [&](const String& path) {
+        (dlx::IsPathDelimiter(path.back()) ? folders : links).push_back(path);
+      });
+      for (const String& link : links) remove(link, folder);
+      // The folders go only when nothing else is left in them; deepest first.
+      folders.push_back(tree);
+      std::sort(folders.begin(), folders.end(),
+                [](const String& a, const String& b) { return a.size() > b.size(); });
+      for (const String& emptied : folders)
+        if (!dlx::RemoveDirectory(emptied) && dlx::DirectoryExists(emptied))
+          dlx::Log(u"Start-menu folder \"" + emptied + u"\" kept: it holds more than this copy's links");
     }
   }
 }
 
 void TInstallerUpdateTaskRemoveUninstallInfo::Execute(dlx::TDLXStringList*) {
   for (const char16_t* name : {zuva_names::kUninstallKeyOld, zuva_names::kUninstallKey}) {
-    String folder;
-    if (!TInstallerApplicationRepository::GetInstallPath(name, folder)) continue;
-    if (!StartsWithText(folder, Installer->DestPath())) {
-      dlx::Log(String(u"Uninstall entry ") + name + u" belongs to another installation: " + folder);
+    if (!TInstallerApplicationRepository::BelongsTo(name, Installer->DestPath())) {
+      String folder;
+      if (TInstallerApplicationRepository::GetInstallPath(name, folder))
+        dlx::Log(String(u"Uninstall entry ") + name + u" belongs to another installation: " + folder);
       continue;
     }
     if (TInstallerApplicationRepository::Unregister(name))
@@ -145,16 +169,26 @@ void TInstallerUpdateTaskRemoveUninstallInfo::Execute(dlx::TDLXStringList*) {
 }
 
 void TInstallerUpdateTaskRemoveFromRegistry::Execute(dlx::TDLXStringList*) {
+  const String dest = Installer->DestPath();
+  if (ProductInfoZUVA().IsInstalledPortable()) {
+    dlx::Log(u"The copy in \"" + dest +
+             u"\" is portable: it registered nothing, and no uninstall entry is removed");
+    return;
+  }
   // The program's path is quoted: unquoted, a folder with a blank would let a program planted
   // before the blank run instead.
-  const String program = Installer->DestPath() + zuva_names::kRegistrar;
+  const String program = dest + zuva_names::kRegistrar;
   // A removal is best effort: a program that hangs is ended and the removal goes on.
   try {
     if (!ExecuteAndWait(program, u"/REG=U")) dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
   } catch (const dlx::EDLXException& e) {
     dlx::Log(u"Removal goes on without it: " + e.Message());
   }
-  TInstallerApplicationRepository::Unregister(ProductInfo().GetName());
+  const String name = ProductInfo().GetName();
+  if (TInstallerApplicationRepository::BelongsTo(name, dest))
+    TInstallerApplicationRepository::Unregister(name);
+  else
+    dlx::Log(u"Uninstall entry " + name + u" left alone: it names another folder than \"" + dest + u"\"");
 }
 
 void TInstallerUpdateTaskUpdateConfigs::Execute(dlx::TDLXStringList* deleteList) {

@@ -144,6 +144,45 @@ expect "the copy ran from a private folder ($copy_folder)" test -n "$copy_folder
 expect "the copy's private folder is gone" test -z "$(find "$drive/users" -type d -name 'ZUVA-*' 2>/dev/null)"
 expect "the ended copy was deleted, not left for a restart" grep -q "Deleted the uninstaller's copy" <<<"$log"
 
+# ---- a normal installation and a portable copy: removing the portable one leaves the normal
+# one's entry and shortcuts; /PORTABLE over the normal one is ignored; removing it removes them
+run "$setup" "/AUTO=$winroot\\Normal" /SILENT "/LOG=$winroot\\normal.log"
+expect "the normal installation exits 0" test $? -eq 0
+run "$setup" "/AUTO=$winroot\\Second" /SILENT /PORTABLE "/LOG=$winroot\\second.log"
+expect "the portable copy beside it exits 0" test $? -eq 0
+install_path() { timeout 120 "$wine_run" reg query "$uninstall_key" /v InstallPath 2>/dev/null | tr -d '\r' | grep -o 'C:.*'; }
+expect "the entry names the normal installation" test "$(install_path)" = 'C:\zuva-p2e\Normal\'
+expect "its desktop shortcut points to it" grep -qF 'C:\zuva-p2e\Normal\ZUVA.exe' <(link_text "$desktop_link")
+run "$winroot\\Second\\Uninstall.exe" /AUTO /SILENT "/LOG=$winroot\\second-removal.log"
+expect "the portable copy's removal ends" wait_for_ends "$root/second-removal.log" 2
+log=$(log_text "$root/second-removal.log")
+expect "the portable copy is gone" test ! -e "$root/Second/ZUVA.exe"
+expect "the normal installation's entry stays, naming it" test "$(install_path)" = 'C:\zuva-p2e\Normal\'
+expect "its desktop shortcut stays" grep -qF 'C:\zuva-p2e\Normal\ZUVA.exe' <(link_text "$desktop_link")
+expect "its start-menu shortcut stays" grep -qF 'C:\zuva-p2e\Normal\ZUVA.exe' <(link_text "$menu/ZUVA.lnk")
+expect "the log says why the shortcut was left alone" grep -q 'Shortcut ".*ZUVA.lnk" left alone: it points to "C:\\zuva-p2e\\Normal\\ZUVA.exe"' <<<"$log"
+expect "the portable copy ran no integration program" grep -q 'is portable: it registered nothing' <<<"$log"
+
+mkdir -p "$user_home/AppData/Roaming/ZUVA"
+echo library >"$user_home/AppData/Roaming/ZUVA/ZUVA.zdb"
+run "$setup" "/AUTO=$winroot\\Normal" /PORTABLE /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\portable-over-normal.log"
+expect "/PORTABLE over the normal installation exits 0" test $? -eq 0
+expect "the log names /PORTABLE as ignored" grep -q 'Switch /PORTABLE ignored' <(log_text "$root/portable-over-normal.log")
+expect "the configuration still says a normal installation" grep -qx 'UserMode=1' <(ini_text "$root/Normal/ZUVA.ini")
+expect "the entry stays registered" test "$(install_path)" = 'C:\zuva-p2e\Normal\'
+expect "the user's data folder is still in use" test -f "$user_home/AppData/Roaming/ZUVA/ZUVA.zdb"
+
+run "$winroot\\Normal\\Uninstall.exe" /AUTO /SILENT "/LOG=$winroot\\normal-removal.log"
+expect "the normal installation's removal ends" wait_for_ends "$root/normal-removal.log" 2
+expect "its entry is gone" test -z "$(install_path)"
+expect "its desktop shortcut is gone" test ! -e "$desktop_link"
+expect "its start-menu folder is gone" test ! -e "$menu"
+rm -rf "$user_home/AppData/Roaming/ZUVA"
+
+# ---- a refused folder is named in the user's language, also before any window
+LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 run "$setup" '/AUTO=C:\' /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\refused.log"
+expect "the refusal of C:\\ is logged in German" grep -q 'Das Setup kann nicht nach "C:\\" installieren' <(log_text "$root/refused.log")
+
 # ---- a portable copy whose uninstall data name files outside it
 run "$setup" "/AUTO=$winroot\\Portable" /SILENT /PORTABLE "/LOG=$winroot\\portable.log"
 code=$?

@@ -15,6 +15,7 @@ while [ $# -gt 0 ]; do
     --player) player=$2 ;;
     --holder) holder=$2 ;;
     --menu-library) menu_library=$2 ;;
+    --make-link) make_link=$2 ;;
     --old) make_old=$2 ;;
     --work) work=$2 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
@@ -122,6 +123,10 @@ expect "ZUVA.ini carries the old integration choices and the new version" \
 expect "obsolete plug-ins, the old skin, the cache and the updater are gone" \
   test -z "$(cd "$d3" && find Plugins -type f 2>/dev/null; ls Skins/Classic.zskin zuva_waveform.cache ZUVAUpdater.exe 2>/dev/null)"
 expect "the new program is installed" cmp -s "$product/ZUVA.exe" "$d3/ZUVA.exe"
+expect "3.90: the update made the new desktop and start-menu shortcuts" \
+  test -f "$drive/users/Public/Desktop/ZUVA.lnk" -a -f "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/ZUVA/ZUVA.lnk"
+expect "3.90: the update called the integration program" grep -q '/REG=L1' "$d3/Registrar.log"
+rm -rf "$drive/users/Public/Desktop/ZUVA.lnk" "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/ZUVA"
 registry=$(reg_text "$uninstall_root")
 expect "the ZUVA3 entry of this folder is removed, ZUVA written" \
   bash -c '! grep -q "Uninstall\\\\ZUVA3$" <<<"$1" && grep -q "Uninstall\\\\ZUVA$" <<<"$1"' _ "$registry"
@@ -202,6 +207,23 @@ for case in 3499:no 3500:yes 5099:yes 5100:no; do
 done
 run reg delete "$uninstall_root\\ZUVA" /f
 
+# ---- an installation over a copy outside the update band replaces its files and keeps every
+# user's data folder as it was
+clear_data
+dnew=$root/newer/ZUVA
+mkdir -p "$dnew" "$(appdata_of "$me")/ZUVA/Playlists"
+printf '[System]\r\nUserMode=1\r\nVersion=5100\r\n' >"$dnew/ZUVA.ini"
+echo "the library of 5.10" >"$(appdata_of "$me")/ZUVA/ZUVA.zdb"
+echo "a playlist" >"$(appdata_of "$me")/ZUVA/Playlists/Mine.zpl"
+data_before=$(fingerprint "$(appdata_of "$me")/ZUVA")
+run "$setup" "/AUTO=$winroot\\newer\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\newer.log"
+code=$?
+expect "over 5.10 without an update: exits 0 (got $code)" test $code -eq 0
+expect "over 5.10: the data folder is byte for byte as before" test "$(fingerprint "$(appdata_of "$me")/ZUVA")" = "$data_before"
+expect "over 5.10: it was archived all the same" \
+  python3 -c 'import sys, zipfile; sys.exit(0 if any(n.endswith("Playlists/Mine.zpl") for n in zipfile.ZipFile(sys.argv[1]).namelist()) else 1)' "$(only_archive "$dnew")"
+run reg delete "$uninstall_root\\ZUVA" /f
+
 # ---- where /AUTO without a folder installs: the ZUVA entry, else ZUVA3, else a running copy
 mkdir -p "$root/found-zuva3" "$root/running"
 run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\deleted-folder\' /f
@@ -234,7 +256,7 @@ before=$(fingerprint "$dbig")
 run "$setup" "/AUTO=$winroot\\big\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\big.log"
 code=$?
 expect "2 GiB of files to back up: exit 1603 (status $code)" test $code -eq $failed_status
-expect "the log says: Too many files for backup" grep -q 'Too many files for backup' <(log_text "$root/big.log")
+expect "the log says there are too many files to back up" grep -q 'There are too many files to back up' <(log_text "$root/big.log")
 expect "no backup folder was made" test ! -e "$dbig/!Backup"
 expect "nothing of the installation changed" test "$(fingerprint "$dbig")" = "$before"
 rm -rf "$root/big"
@@ -293,10 +315,14 @@ run reg add "$menu_value" /v zuva_menu32.dll /d 'C:\zu\g3fail\ZUVA\System\zuva_m
 common_desktop=$drive/users/Public/Desktop
 common_menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs"
 mkdir -p "$common_desktop" "$common_menu/ZUVA3"
-echo "desktop link of 3.90" >"$common_desktop/ZUVA3.lnk"
-echo "menu link of 3.90" >"$common_menu/ZUVA3/ZUVA3.lnk"
-echo "readme link of 3.90" >"$common_menu/ZUVA3/Readme.lnk"
+menu_win='C:\ProgramData\Microsoft\Windows\Start Menu\Programs'
+run "$make_link" 'C:\users\Public\Desktop\ZUVA3.lnk' 'C:\zu\g3fail\ZUVA\ZUVA.exe'
+run "$make_link" "$menu_win\\ZUVA3\\ZUVA3.lnk" 'C:\zu\g3fail\ZUVA\ZUVA.exe'
+run "$make_link" "$menu_win\\ZUVA3\\Readme.lnk" 'C:\zu\g3fail\ZUVA\Readme.txt'
+# A link of the user's own in the product's folder points elsewhere: it is no link of this copy.
+run "$make_link" "$menu_win\\ZUVA3\\Mine.lnk" 'C:\windows\notepad.exe'
 links_before=$(cat "$common_desktop/ZUVA3.lnk" "$common_menu/ZUVA3/ZUVA3.lnk" "$common_menu/ZUVA3/Readme.lnk")
+expect "3.90: the old links were made" test -n "$links_before" -a -f "$common_menu/ZUVA3/Mine.lnk"
 registry_before=$(reg_text "$uninstall_root")
 before=$(fingerprint "$dg")
 mine_before=$(fingerprint "$(appdata_of "$me")/ZUVA3")
@@ -319,6 +345,7 @@ expect "3.90: the library's registration is back" grep -q 'zuva_menu32.dll' <(re
 expect "3.90: the desktop and start-menu links are back as they were" \
   test "$(cat "$common_desktop/ZUVA3.lnk" "$common_menu/ZUVA3/ZUVA3.lnk" "$common_menu/ZUVA3/Readme.lnk" 2>/dev/null)" = "$links_before"
 expect "3.90: the links had been taken away during the run" grep -q 'Deleted "C:\\users\\Public\\Desktop\\ZUVA3.lnk" (held' <<<"$g3log"
+expect "3.90: the user's own link in that folder was left alone" grep -q 'Shortcut ".*Mine.lnk" left alone' <<<"$g3log"
 rm -rf "$common_desktop/ZUVA3.lnk" "$common_menu/ZUVA3"
 run reg delete "$menu_value" /f
 

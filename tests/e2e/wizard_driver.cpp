@@ -558,7 +558,8 @@ void LockedUpdate(const String& setup, const String& folder, bool retry) {
   if (!retry) {
     Picture(box, "locked-question");
     Answer(box, IDABORT);
-    FinishWithErrors(u"The previous installation was restored", "locked-abort-finish", 1603);
+    const String restored = Text(u"Common", u"R1");
+    FinishWithErrors(restored.substr(0, restored.find(u'%')), "locked-abort-finish", 1603);
     return;
   }
   Answer(box, IDRETRY);
@@ -591,7 +592,7 @@ void Auto(const String& setup, const String& folder) {
   std::printf("exit code %lu\n", code);
 }
 
-void Update(const String& setup, const String& folder) {
+void Update(const String& setup, const String& folder, bool portableCopy) {
   Launch(setup, u"");
   ChooseLanguage(false);
   HWND page = UpToSetupPage(false);
@@ -602,10 +603,12 @@ void Update(const String& setup, const String& folder) {
   HWND normal = PageControl(page, L"Button", u"PageSetup", u"CB2");
   Check(IsWindowVisible(update) && Checked(update), "update: the update box shown and checked");
   Check(IsWindowVisible(backup) && Checked(backup), "update: the backup box shown and checked");
-  Check(!IsWindowEnabled(portable) && !IsWindowEnabled(normal) && Checked(normal),
-        "update: the radios disabled, showing the normal installation found");
+  Check(!IsWindowEnabled(portable) && !IsWindowEnabled(normal) && Checked(portableCopy ? portable : normal) &&
+            !Checked(portableCopy ? normal : portable),
+        std::string("update: the radios disabled, showing the ") +
+            (portableCopy ? "portable copy" : "normal installation") + " found");
   Check(FindChild(page, L"Static", Text(u"PageSetup", u"W1")) != nullptr, "update: warning W1 shown");
-  Picture(gForm, "setup-update-found");
+  Picture(gForm, portableCopy ? "setup-update-found-portable" : "setup-update-found");
   Next();
   WaitForPage(u"PageReadyToInstall");
   Check(true, "update: the integration page is skipped");
@@ -667,8 +670,8 @@ int wmain(int argc, wchar_t** argv) {
       CancelDuringInstall(program);
     else if (scenario == u"auto")
       Auto(program, folder);
-    else if (scenario == u"update")
-      Update(program, folder);
+    else if (scenario == u"update" || scenario == u"update-portable")
+      Update(program, folder, scenario == u"update-portable");
     else if (scenario == u"locked-retry" || scenario == u"locked-abort")
       LockedUpdate(program, folder, scenario == u"locked-retry");
     else if (scenario == u"probe")

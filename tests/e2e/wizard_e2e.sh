@@ -128,6 +128,11 @@ drive_wizard update "$setup" 'C:\Zuva Alt\ZUVA' "$german" light-96
 expect "update: the configuration names the new version" grep -q 'Version=5050' <(ini_text "$drive/Zuva Alt/ZUVA/ZUVA.ini")
 expect "update: the old installation was backed up" test -n "$(ls "$drive/Zuva Alt/ZUVA/!Backup/" 2>/dev/null)"
 
+# ---- an update over a portable 4.50: the radios show the portable kind, and it stays portable
+python3 "$make_old" 4500 "$drive/Zuva Tragbar/ZUVA" >/dev/null
+drive_wizard update-portable "$setup" 'C:\Zuva Tragbar\ZUVA' "$german" light-96
+expect "update: the portable copy stays portable" grep -q 'UserMode=0' <(ini_text "$drive/Zuva Tragbar/ZUVA/ZUVA.ini")
+
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 echo "$failures failure(s); pictures in $pictures"
 [ "$failures" -eq 0 ]

@@ -30,6 +30,7 @@ inline std::string ScriptWithShortcuts(const std::vector<Shortcut>& shortcuts) {
 inline std::string ProductTexts() {
   return "[File]\r\nFamily=EN\r\nName=English\r\nLangId=1033\r\n"
          "[Common]\r\nA2=Creating shortcuts...\r\nA8=Closing $NAME...\r\nA9=Removing $NAME...\r\n"
+         "E7=$NAME is running: its windows (%s) did not close within %s seconds.\r\n"
          "[PageIntegration]\r\nLB1=Shortcuts\r\nCB1=Desktop\r\nCB2=Start menu\r\nLB2=Integration\r\n"
          "CB3=Associate\r\nCB4=Register\r\nCB5=Context menu\r\n"
          "[PageAddons]\r\nTitle=Add-ons\r\nCB1=Viewer\r\nCB2=Extensions\r\nCB3=Add-on shortcuts\r\n";

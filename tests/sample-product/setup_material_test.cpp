@@ -108,20 +108,25 @@ Ini LoadIni(const std::wstring& path, bool sectioned = true) {
 const std::map<std::string, std::vector<std::string>>& RequiredKeys() {
   static const std::map<std::string, std::vector<std::string>> keys = {
       {"File", {"Name", "LangId", "Icon", "Author", "VersionId", "Family"}},
-      {"Common", {"Caption", "bBack", "bNext", "bInstall", "bUninstall", "bFinish", "lBrowse", "lNewFolder",
-                  "lCancel", "lOk",   "QM",    "QM2",      "E1",         "E3",      "E4",      "A1",
-                  "A2",      "A3",    "A4",    "A5",       "A6",         "A7",      "A8",      "A9"}},
+      {"Common",
+       {"Caption", "bBack", "bNext", "bInstall", "bUninstall", "bFinish", "lBrowse", "lNewFolder", "lCancel",
+        "lOk",     "QM",    "QM2",   "E1",       "E3",         "E4",      "A1",      "A2",         "A3",
+        "A4",      "A5",    "A6",    "A7",       "A8",         "A9",      "E5",      "E6",         "E7",
+        "E8",      "E9",    "E10",   "E11",      "E12",        "E13",     "R1",      "R2",         "R3",
+        "R4",      "R5",    "R6",    "R7",       "R8",         "R9",      "R10",     "R11"}},
       {"PageWelcome", {"Title", "Description", "L1", "L2"}},
       {"PageLicense", {"Title", "Description", "L1"}},
       {"PageSetup",
-       {"Title", "Description", "LB1", "Browse", "CB1", "CB4", "LB2", "CB3", "CB3Hint", "CB2", "W1", "W3"}},
+       {"Title", "Description", "LB1", "Browse", "CB1", "CB4", "LB2", "CB3", "CB3Hint", "CB2", "W1", "W3",
+        "W4"}},
       {"PageAddons", {"Title", "Description", "L0", "CB1", "CB2", "CB3", "L1", "L2"}},
       {"PageIntegration",
        {"Title", "Description", "LB1", "CB1", "CB2", "LB2", "CB4", "CB4Hint", "CB3", "CB5"}},
       {"PageReadyToInstall", {"Title", "Description"}},
       {"PageInstall", {"Title", "Description", "L1"}},
       {"PageUninstall", {"Title", "Description", "L1"}},
-      {"PageFinish", {"Title", "Description", "L1", "L2", "L3", "E1", "E2"}},
+      // RunZUVA and ShowReadme: the captions the install script's actions name.
+      {"PageFinish", {"Title", "Description", "L1", "L2", "L3", "E1", "E2", "RunZUVA", "ShowReadme"}},
       {"PageUninstallParams", {"Title", "Description", "CB1", "CB2"}},
       {"PageUninstallFinish", {"Title", "Description", "L1", "L2", "E1", "E2"}},
   };
@@ -159,6 +164,41 @@ TEST(LanguageFileTest, EveryLanguageIsWellFormedAndHasEveryKeyTheProgramReads) {
   }
 }
 
+// The other direction: a text no code reads is a message that was renamed or forgotten, and a key
+// the code reads must be in the table above. The code's [Common] keys are collected from its
+// sources (the page texts are read through their page's own section).
+TEST(LanguageFileTest, EveryKeyIsReadAndEveryKeyTheCodeReadsIsListed) {
+  std::set<std::pair<std::string, std::string>> listed;
+  for (const auto& [section, keys] : RequiredKeys())
+    for (const auto& key : keys) listed.insert({Lower(section), Lower(key)});
+  for (const Language& lang : kLanguages) {
+    SCOPED_TRACE(sample::Narrow(lang.file));
+    for (const auto& [section, keys] : LoadIni(SetupFolder() + lang.file).sections)
+      for (const auto& [key, value] : keys)
+        EXPECT_TRUE(listed.count({section, key})) << "[" << section << "] " << key << " is read by nothing";
+  }
+  const std::regex read(
+      R"re((?:CommonText|GetCommonText|FormatCommonText)\(u"(\w+)"|GetString\(u"Common", u"(\w+)"\))re");
+  size_t found = 0;
+  for (const wchar_t* folder : {L"core\\", L"product\\", L"ui\\", L"ui\\form\\"}) {
+    const std::wstring path = SetupFolder() + L"..\\" + folder;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"*.cpp").c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << sample::Narrow(path);
+    do {
+      const std::string text = ReadText(path + data.cFileName);
+      for (std::sregex_iterator m(text.begin(), text.end(), read), end; m != end; ++m) {
+        const std::string key = (*m)[1].matched ? (*m)[1].str() : (*m)[2].str();
+        ++found;
+        EXPECT_TRUE(listed.count({"common", Lower(key)}))
+            << sample::Narrow(data.cFileName) << " reads [Common] " << key << ", which the table lacks";
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  EXPECT_GT(found, 20u) << "the sources were read";
+}
+
 TEST(LanguageFileTest, TranslationsHaveExactlyTheKeysOfEnglish) {
   const Ini english = LoadIni(SetupFolder() + L"English.lng");
   ASSERT_FALSE(english.sections.empty());
@@ -179,11 +219,14 @@ TEST(LanguageFileTest, TranslationsHaveExactlyTheKeysOfEnglish) {
 
 TEST(LanguageFileTest, FormatStringsTakeTheArgumentsTheirUsersPassAndVariablesAreKnown) {
   // key -> number of "%s" its user formats in; no other '%' may appear in these.
-  const std::vector<std::tuple<std::string, std::string, size_t>> formats = {{"Common", "E1", 1},
-                                                                             {"Common", "E3", 1},
-                                                                             {"Common", "QM2", 1},
-                                                                             {"PageAddons", "L1", 1},
-                                                                             {"PageAddons", "L2", 2}};
+  const std::vector<std::tuple<std::string, std::string, size_t>> formats = {
+      {"Common", "E1", 1},    {"Common", "E3", 1},  {"Common", "QM2", 1}, {"Common", "E5", 1},
+      {"Common", "E6", 2},    {"Common", "E7", 2},  {"Common", "E8", 4},  {"Common", "E9", 2},
+      {"Common", "E10", 3},   {"Common", "E11", 1}, {"Common", "E12", 2}, {"Common", "E13", 0},
+      {"Common", "R1", 2},    {"Common", "R2", 1},  {"Common", "R3", 1},  {"Common", "R4", 0},
+      {"Common", "R5", 2},    {"Common", "R6", 1},  {"Common", "R7", 1},  {"Common", "R8", 1},
+      {"Common", "R9", 1},    {"Common", "R10", 1}, {"Common", "R11", 1}, {"PageAddons", "L1", 1},
+      {"PageAddons", "L2", 2}};
   const std::regex variable(R"(\$([A-Za-z]*))");
   const std::set<std::string> known = {"DEST",    "TEMP",    "LINK",      "NAME",
                                        "VERSION", "DESKTOP", "STARTMENU", "PROGRAMS"};
