@@ -6,6 +6,7 @@
 
 #include "core/elevation.h"
 #include "core/errors.h"
+#include "core/pending_restart.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/fs.h"
@@ -56,6 +57,7 @@ void DeleteFileOrSchedule(const String& path) {
   }
   const bool scheduled =
       MoveFileExW(dlx::W(dlx::ApplyLongPathRule(parked)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  NoteRestartNeeded(u"\"" + path + u"\" is in use");
   dlx::Log(u"Cannot delete \"" + path + u"\" (" + ErrorText(deleteError) + u"); moved to \"" + parked +
            u"\"" +
            (scheduled ? String(u", deleted at the next restart")

@@ -1,4 +1,5 @@
 #include "core/file_utils.h"
+#include "core/pending_restart.h"
 #include "lib/file_system.h"
 #include "tests/core/extract_test_env.h"
 
@@ -19,8 +20,10 @@ TEST(DeleteFileOrSchedule, DeletesPlainAndReadOnlyFilesAndIgnoresMissingOnes) {
   ASSERT_TRUE(WriteAll(plain, "x"));
   ASSERT_TRUE(WriteAll(readOnly, "y"));
   ASSERT_TRUE(dlx::SetFileAttributes(readOnly, dlx::faReadOnly));
+  ClearRestartNeeded();
   DeleteFileOrSchedule(plain);
   DeleteFileOrSchedule(readOnly);
+  EXPECT_FALSE(RestartNeeded());
   EXPECT_FALSE(Exists(plain));
   EXPECT_FALSE(Exists(readOnly));
   EXPECT_NO_THROW(DeleteFileOrSchedule(folder.Path() + u"missing.txt"));
@@ -39,9 +42,11 @@ TEST(DeleteFileOrSchedule, AFileInUseIsMovedAsideSoItsNameIsFree) {
     FreeLibrary(image);
     GTEST_SKIP() << "this system deletes files mapped as images; nothing to move aside";
   }
+  ClearRestartNeeded();
   DeleteFileOrSchedule(path);
   EXPECT_FALSE(Exists(path));
   EXPECT_TRUE(WriteAll(path, "new")) << "the name is free for a new file";
+  EXPECT_TRUE(RestartNeeded()) << "the file moved aside goes at the next restart";
   FreeLibrary(image);
 }
 
