@@ -189,6 +189,9 @@ int RunInstaller(const String& args, const String& logProblem, const TEntryEnvir
     if (TDLXCommandLineProcessor::FindSwitch(args, u"PATH", path) && !path.empty() &&
         dlx::DirectoryExists(path)) {
       installer->SetDestPath(path);
+      // The bootstrap that started this copy runs from the installed uninstaller and waits for this
+      // run: that file is in use until the run ends, and then by nothing.
+      ExcuseInUse(installer->DestPath() + dlx::ExtractFileName(environment.ModuleFileName()));
     } else {
       const String temp = environment.TempFolder();
       const String module = environment.ModuleFileName();

@@ -124,7 +124,7 @@ bool TInstallerExtractHelper::CreateTargetStream(const String& path, dlx::TDLXSt
     dlx::Log(u"Renamed \"" + path + u"\" to \"" + backup + u"\": in use (" +
              dlx::IntToStr(static_cast<int64_t>(createError)) + u")");
     // The program that holds the old file goes on with it until it ends.
-    NoteRestartNeeded(u"\"" + path + u"\" is in use");
+    NoteRestartNeeded(path);
   } else
     dlx::Log(u"Cannot rename \"" + path + u"\" to \"" + backup + u"\" (" +
              dlx::platform::ErrorMessage(dlx::platform::LastError()) + u")");

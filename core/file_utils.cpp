@@ -57,7 +57,7 @@ void DeleteFileOrSchedule(const String& path) {
   }
   const bool scheduled =
       MoveFileExW(dlx::W(dlx::ApplyLongPathRule(parked)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
-  NoteRestartNeeded(u"\"" + path + u"\" is in use");
+  NoteRestartNeeded(path);
   dlx::Log(u"Cannot delete \"" + path + u"\" (" + ErrorText(deleteError) + u"); moved to \"" + parked +
            u"\"" +
            (scheduled ? String(u", deleted at the next restart")

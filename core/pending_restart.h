@@ -6,8 +6,13 @@
 
 #include "lib/dlx_string.h"
 
-// Records the need (callable from any thread); the reason goes to the log.
-void NoteRestartNeeded(const dlx::String& reason);
+// Records that the file (a full path) was in use and is left for the restart; callable from any
+// thread. A file excused below records nothing.
+void NoteRestartNeeded(const dlx::String& path);
 bool RestartNeeded();
-// A new installer object starts with no need recorded.
+// A file that is in use only until this run has ended, by a process that ends with it: the
+// installed Uninstall.exe, which the uninstaller's bootstrap runs from while it waits for its copy.
+// Moving it aside leaves nothing unfinished that a restart would have to complete.
+void ExcuseInUse(const dlx::String& path);
+// A new installer object starts with no need recorded and no file excused.
 void ClearRestartNeeded();

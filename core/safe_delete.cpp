@@ -141,7 +141,7 @@ bool MoveAside(HANDLE handle, const String& path) {
     return false;
   }
   const bool scheduled = MoveFileExW(dlx::W(LongForm(parked)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
-  NoteRestartNeeded(u"\"" + path + u"\" is in use");
+  NoteRestartNeeded(path);
   dlx::Log(u"In use: \"" + path + u"\" moved to \"" + parked + u"\"" +
            (scheduled ? String(u", deleted at the next restart")
                       : u", not scheduled for deletion (" + ErrorText(GetLastError()) + u")"));

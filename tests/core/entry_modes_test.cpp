@@ -38,7 +38,7 @@ class TRestartAction : public TInstallerAction {
  public:
   void Execute() override {
     TraceAdd("run");
-    NoteRestartNeeded(u"a test file is in use");
+    NoteRestartNeeded(u"C:\\test\\in-use.dll");
   }
 };
 
