@@ -33,18 +33,13 @@ class TRecordingAction : public TInstallerAction {
   void Execute() override { TraceAdd("run"); }
 };
 
-// One that leaves a file in use for the next restart, and one that records where it installs.
+// One that leaves a file in use for the next restart.
 class TRestartAction : public TInstallerAction {
  public:
   void Execute() override {
     TraceAdd("run");
     NoteRestartNeeded(u"C:\\test\\in-use.dll");
   }
-};
-
-class TDestinationAction : public TInstallerAction {
- public:
-  void Execute() override { TraceAdd(dlx::ToUtf8(Installer->DestPath())); }
 };
 
 // Another run of the product's setup, as far as its lock tells: the lock held by another thread
@@ -515,16 +510,4 @@ TEST_F(EntryTest, ARunThatLeavesWorkForTheNextRestartSucceedsWith3010) {
   // A later installer object in the same process starts without the need.
   Product().actions = {&CreateAction<TRecordingAction>};
   EXPECT_EQ(Run(u"/AUTO=\"" + install_.Path() + u"\" /SILENT"), InstallerExitSuccess);
-}
-
-TEST_F(EntryTest, TheFolderOfDirComesBeforeTheValueOfAuto) {
-  Product().actions = {&CreateAction<TDestinationAction>};
-  TempFolder other(u"other");
-  const String dir = u" /DIR=\"" + install_.Path() + u"\"";
-  for (const String& args : {u"/AUTO /SILENT" + dir, u"/AUTO=\"" + other.Path() + u"\" /SILENT" + dir,
-                             dir + u" /AUTO=\"" + other.Path() + u"\" /SILENT"}) {
-    Run(args);
-    ASSERT_FALSE(Trace().empty());
-    EXPECT_EQ(Trace().back(), dlx::ToUtf8(install_.Path())) << dlx::ToUtf8(args);
-  }
 }
