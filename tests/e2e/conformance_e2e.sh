@@ -213,9 +213,12 @@ conform blank "$blank_folder" "${location//<INSTALLPATH>/${blank_folder%\\}}"
 # where a setup without a folder would install.
 mkdir -p "$drive/conformance-player"
 cp "$player" "$drive/conformance-player/ZUVA.exe"
+start_watch player
 timeout 300 "$wine_run" 'C:\conformance-player\ZUVA.exe' /KEEPOPEN >/dev/null 2>&1 &
 player_pid=$!
-sleep 2
+for _ in $(seq 1 60); do grep -q '^TZUVAMainForm' "$work/run/player.windows" 2>/dev/null && break; sleep 0.5; done
+stop_watch player
+expect "the player's window is open" grep -q '^TZUVAMainForm' "$work/run/player.windows"
 twice="$silent ${location//<INSTALLPATH>/C:\\Program Files\\$product_code}"
 ZUVA_COMMAND_LINE="\"$setup_win\" $twice ${log//<LOGPATH>/$logs\\first.log}" timeout 300 "$wine_run" "$runner" \
   >/dev/null 2>&1 &
