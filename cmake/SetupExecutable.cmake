@@ -1,6 +1,8 @@
 # Building a setup executable: an installer-material folder and a product folder become the
 # SETUP and PRODUCT packages (packed by the host's ipk5) and are linked into the executable as
-# RT_RCDATA resources, together with the application manifest.
+# RT_RCDATA resources, together with the application manifest and a version resource made from
+# the material's Install.xml. Beside the executable, the folder <name>.winget receives the winget
+# manifests of the built setup (SetupMetadata.cmake).
 #
 #   zuva_add_setup_executable(<target>
 #     MATERIAL <folder>              installer material: Install.xml, *.lng, pictures, licenses...
@@ -9,7 +11,11 @@
 #     PRODUCT <folder>               exactly the PRODUCT entries, under their entry names
 #     [OUTPUT_NAME <name>]           the executable's name (default: the target's)
 #     [DEPENDS <target>...]          targets that fill the folders or build the extra files
-#     [LEVEL <0-9>])                 LZMA level of both packages (default 5)
+#     [LEVEL <0-9>]                  LZMA level of both packages (default 5)
+#     [WINGET_ID <Publisher.Package>]  winget identifier (default: publisher and product name)
+#     [WINGET_URL <https://...>]     where the vendor publishes the setup (default: home page + name)
+#     [WINGET_LICENSE <text>]        license named in the manifest (default "Proprietary")
+#     [WINGET_DESCRIPTION <text>])   short description (default: the product name)
 #
 # The packages are rebuilt only when a file in the folders is added, removed, resized or touched.
 # The host ipk5 comes from ZUVA_HOST_IPK5 when set, from this build when it is the host's, and
@@ -82,6 +88,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
 endif()
 
 set(ZUVA_SETUP_EXECUTABLE_SCRIPT ${CMAKE_CURRENT_LIST_FILE})
+set(ZUVA_SETUP_METADATA_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/SetupMetadata.cmake)
 set(ZUVA_SETUP_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/../setup)
 get_filename_component(ZUVA_SETUP_SOURCE_DIR ${ZUVA_SETUP_SOURCE_DIR} ABSOLUTE)
 set(ZUVA_HOST_IPK5 "" CACHE FILEPATH "The host's ipk5 that packs setup packages (empty: build it)")
@@ -116,7 +123,8 @@ function(zuva_host_ipk5 var)
 endfunction()
 
 function(zuva_add_setup_executable target)
-  cmake_parse_arguments(ARG "" "MATERIAL;PRODUCT;OUTPUT_NAME;LEVEL" "EXCLUDE;MATERIAL_FILES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "MATERIAL;PRODUCT;OUTPUT_NAME;LEVEL;WINGET_ID;WINGET_URL;WINGET_LICENSE;WINGET_DESCRIPTION"
+                        "EXCLUDE;MATERIAL_FILES;DEPENDS" ${ARGN})
   if(NOT ARG_MATERIAL OR NOT ARG_PRODUCT)
     message(FATAL_ERROR "zuva_add_setup_executable(${target}): MATERIAL and PRODUCT are required")
   endif()
@@ -135,8 +143,12 @@ function(zuva_add_setup_executable target)
   string(JOIN "|" exclude ${ARG_EXCLUDE})
   string(JOIN "|" extra ${ARG_MATERIAL_FILES})
 
-  # Runs on every build, but rewrites a package only when its files changed; Ninja then sees the
-  # package unchanged and links nothing anew.
+  # The version resource comes from the material's Install.xml.
+  set(script ${ARG_MATERIAL}/Install.xml)
+  set(version_rc ${dir}/version.rc)
+
+  # Runs on every build, but rewrites a package (or the version resource) only when its files
+  # changed; Ninja then sees it unchanged and links nothing anew.
   add_custom_target(
     ${target}_packages
     COMMAND
@@ -147,8 +159,10 @@ function(zuva_add_setup_executable target)
       ${CMAKE_COMMAND} -DIPK5=${ipk5} -DFOLDER=${ARG_PRODUCT} -DOUTPUT=${product_package}
       -DLISTING=${dir}/PRODUCT.listing -DSTAGE=${dir}/PRODUCT.stage -DLEVEL=${ARG_LEVEL} -P
       ${ZUVA_SETUP_EXECUTABLE_SCRIPT}
-    BYPRODUCTS ${setup_package} ${product_package}
-    COMMENT "Packing the SETUP and PRODUCT packages of ${ARG_OUTPUT_NAME}"
+    COMMAND ${CMAKE_COMMAND} -DMODE=resource -DIPK5=${ipk5} -DSCRIPT=${script} -DNAME=${ARG_OUTPUT_NAME}
+            -DOUTPUT=${version_rc} -P ${ZUVA_SETUP_METADATA_SCRIPT}
+    BYPRODUCTS ${setup_package} ${product_package} ${version_rc}
+    COMMENT "Packing the SETUP and PRODUCT packages and writing the version resource of ${ARG_OUTPUT_NAME}"
     VERBATIM)
   if(ipk5_TARGET)
     add_dependencies(${target}_packages ${ipk5_TARGET})
@@ -165,11 +179,28 @@ function(zuva_add_setup_executable target)
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
                                                "${setup_package};${product_package};${ZUVA_SETUP_MANIFEST}")
 
-  add_executable(${target} WIN32 ${ZUVA_SETUP_SOURCE_DIR}/main.cpp ${rc})
+  add_executable(${target} WIN32 ${ZUVA_SETUP_SOURCE_DIR}/main.cpp ${rc} ${version_rc})
   add_dependencies(${target} ${target}_packages)
   target_link_libraries(${target} PRIVATE zuva_product zuva_ui)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   # wWinMain: the command line arrives as UTF-16.
   target_link_options(${target} PRIVATE -municode)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+
+  # The manifests carry the hash of the linked program, so they follow every link.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(arch x64)
+  else()
+    set(arch x86)
+  endif()
+  add_custom_command(
+    TARGET ${target}
+    POST_BUILD
+    COMMAND
+      ${CMAKE_COMMAND} -DMODE=winget -DIPK5=${ipk5} -DSCRIPT=${script} -DINSTALLER=$<TARGET_FILE:${target}>
+      -DOUTPUT=$<TARGET_FILE_DIR:${target}>/${ARG_OUTPUT_NAME}.winget -DARCH=${arch} "-DID=${ARG_WINGET_ID}"
+      "-DURL=${ARG_WINGET_URL}" "-DLICENSE=${ARG_WINGET_LICENSE}" "-DDESCRIPTION=${ARG_WINGET_DESCRIPTION}" -P
+      ${ZUVA_SETUP_METADATA_SCRIPT}
+    COMMENT "Writing the winget manifests of ${ARG_OUTPUT_NAME}"
+    VERBATIM)
 endfunction()

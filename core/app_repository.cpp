@@ -58,9 +58,40 @@ String TInstallerApplicationRepository::KeyPath(const String& name) {
   return kUninstallKey + name;
 }
 
+String TInstallerApplicationRepository::UninstallCommand(const String& uninstallerPath) {
+  return u"\"" + uninstallerPath + u"\"";
+}
+
+String TInstallerApplicationRepository::QuietUninstallCommand(const String& uninstallerPath) {
+  return UninstallCommand(uninstallerPath) + u" /AUTO /SILENT /SUPPRESSMSGBOXES";
+}
+
+String TInstallerApplicationRepository::ProgramOfCommand(const String& command) {
+  if (command.empty() || command[0] != u'"') return command;
+  const size_t close = command.find(u'"', 1);
+  return command.substr(1, close == String::npos ? String::npos : close - 1);
+}
+
+void TInstallerApplicationRepository::SplitVersion(const String& version, uint32_t& major, uint32_t& minor) {
+  uint32_t parts[2] = {0, 0};
+  size_t at = 0;
+  for (uint32_t& part : parts) {
+    uint64_t value = 0;
+    size_t digits = 0;
+    for (; at < version.size() && version[at] >= u'0' && version[at] <= u'9'; ++at, ++digits)
+      if (value <= UINT32_MAX) value = value * 10 + static_cast<uint64_t>(version[at] - u'0');
+    // A number too large for the value is no version number: it counts as missing.
+    part = digits > 0 && value <= UINT32_MAX ? static_cast<uint32_t>(value) : 0;
+    if (at >= version.size() || version[at] != u'.') break;
+    ++at;
+  }
+  major = parts[0];
+  minor = parts[1];
+}
+
 bool TInstallerApplicationRepository::Register(const String& name, const String& uninstallerPath,
                                                const String& homePage, const String& publisher,
-                                               const String& version) {
+                                               const String& version, uint32_t estimatedSizeKiB) {
   if (!UsableName(name)) return false;
   const String path = KeyPath(name);
   dlx::TRegistryKey key;
@@ -89,9 +120,16 @@ bool TInstallerApplicationRepository::Register(const String& name, const String&
   writeString(u"DisplayVersion", version);
   writeString(u"InstallDate", LocalDate());
   writeString(u"InstallPath", dlx::ExtractFilePath(uninstallerPath));
+  writeString(u"InstallLocation", dlx::ExtractFilePath(uninstallerPath));
   writeString(u"Publisher", publisher);
-  writeString(u"UninstallString", uninstallerPath);
+  writeString(u"UninstallString", UninstallCommand(uninstallerPath));
+  writeString(u"QuietUninstallString", QuietUninstallCommand(uninstallerPath));
   writeString(u"URLInfoAbout", homePage);
+  writeDword(u"EstimatedSize", estimatedSizeKiB);
+  uint32_t major = 0, minor = 0;
+  SplitVersion(version, major, minor);
+  writeDword(u"VersionMajor", major);
+  writeDword(u"VersionMinor", minor);
   return ok;
 }
 
@@ -114,7 +152,7 @@ bool TInstallerApplicationRepository::GetInstallPath(const String& name, String&
     folder = dlx::IncludeTrailingPathDelimiter(value);
     if (!dlx::DirectoryExists(folder)) {
       key.ReadString(u"UninstallString", value);
-      folder = dlx::ExtractFilePath(value);
+      folder = dlx::ExtractFilePath(ProgramOfCommand(value));
     }
     if (!dlx::DirectoryExists(folder)) {
       key.ReadString(u"DisplayIcon", value);
@@ -135,8 +173,7 @@ bool TInstallerApplicationRepository::BelongsTo(const String& name, const String
   if (named.empty()) {
     String command;
     key.ReadString(u"UninstallString", command);
-    if (command.size() > 1 && command.front() == u'"') command = command.substr(1, command.find(u'"', 1) - 1);
-    named = dlx::ExtractFilePath(command);
+    named = dlx::ExtractFilePath(ProgramOfCommand(command));
   }
   if (named.empty()) return false;
   return SamePath(CanonicalPath(dlx::IncludeTrailingPathDelimiter(named)),

@@ -14,8 +14,10 @@
 #include "core/errors.h"
 #include "core/file_utils.h"
 #include "core/installer.h"
+#include "core/pending_restart.h"
 #include "core/product_info.h"
 #include "core/resources.h"
+#include "core/run_lock.h"
 #include "core/run_log.h"
 #include "core/spawn_service.h"
 #include "lib/command_line.h"
@@ -135,6 +137,16 @@ int ReportFailure(const String& message, const TEntryEnvironment& environment) {
   return InstallerExitFailed;
 }
 
+// A second run changes nothing: it says why and leaves, without waiting for the first.
+int ReportRunInProgress(const String& product, const TEntryEnvironment& environment) {
+  dlx::Log(u"Another run of the setup of " + product + u" is in progress: this one changes nothing");
+  environment.ShowMessage(FormatText(u"Another setup of %s is running on this computer. Wait until it has "
+                                     u"finished, then start Setup again.",
+                                     {product}),
+                          MB_ICONWARNING);
+  return InstallerExitInProgress;
+}
+
 // Removes the uninstaller's copy when the bootstrap is done with it, whichever way that ends.
 class TUninstallerCopyCleanup {
  public:
@@ -168,22 +180,33 @@ int RunInstaller(const String& args, const String& logProblem, const TEntryEnvir
   if (!environment.IsUserAnAdmin())
     throw EInstallerNoAdminRightsError(u"Administrator rights are required to process this operation.");
 
+  // Declared first so that it is released last, after the installer object and its thread.
+  TInstallerRunLock runLock;
   std::unique_ptr<TInstaller> installer = environment.CreateInstaller(args);
+  const String product = installer->ProductInfo().GetName();
   if (installer->Mode() == imUninstall) {
     String path;
     if (TDLXCommandLineProcessor::FindSwitch(args, u"PATH", path) && !path.empty() &&
         dlx::DirectoryExists(path)) {
       installer->SetDestPath(path);
+      // The bootstrap that started this copy runs from the installed uninstaller and waits for this
+      // run: that file is in use until the run ends, and then by nothing.
+      ExcuseInUse(installer->DestPath() + dlx::ExtractFileName(environment.ModuleFileName()));
     } else {
       const String temp = environment.TempFolder();
       const String module = environment.ModuleFileName();
       // The copy in the temporary folder lies in a folder of its own below it.
       if (IsPathInsideFolder(FolderOf(module), temp))
         throw EInstallerMysteryError(u"Cannot Start the Uninstaller");
+      // The copy takes the lock itself; a removal that could not run is not even copied.
+      if (TInstallerRunLock::HeldElsewhere(product)) return ReportRunInProgress(product, environment);
       dlx::Log(u"Mode: uninstaller bootstrap");
       return RelaunchUninstallerFromTemp(args, environment);
     }
   }
+  // Before the first change to the machine, and before any window: a second run shows nothing but
+  // the reason it stopped.
+  if (!runLock.TryAcquire(product)) return ReportRunInProgress(product, environment);
 
   installer->Resources().ChooseAndInitializeLanguages(!installer->HasOption(ioAuto));
   const bool silent = installer->HasOption(ioSilent);
@@ -193,6 +216,8 @@ int RunInstaller(const String& args, const String& logProblem, const TEntryEnvir
     const int code = gWizard(*installer);
     if (code == InstallerExitSuccess)
       dlx::Log(u"The run ended without errors");
+    else if (code == InstallerExitRestartNeeded)
+      dlx::Log(u"The run ended without errors; a restart of Windows finishes it");
     else if (code == InstallerExitCancelled)
       dlx::Log(u"The run was cancelled");
     else
@@ -223,6 +248,10 @@ int RunInstaller(const String& args, const String& logProblem, const TEntryEnvir
     throw EInstallerInstallError(installer->ErrorText());
   }
   installer->RunPostInstallActions();
+  if (RestartNeeded()) {
+    dlx::Log(u"The run ended without errors; a restart of Windows finishes it");
+    return InstallerExitRestartNeeded;
+  }
   dlx::Log(u"The run ended without errors");
   return InstallerExitSuccess;
 }
@@ -264,13 +293,16 @@ String UsageText() {
   // every switch stands on a line of its own with its meaning indented below it.
   return u"ZUVA Setup\r\n"
          u"\r\n"
-         u"ZUVASetup.exe [/AUTO[=<folder>] [/SILENT] [/UPDATE [/RUN]] [/PORTABLE]\r\n"
-         u"        [/NOBACKUP] [/SUPPRESSMSGBOXES]] [/LOG=<file>]\r\n"
+         u"ZUVASetup.exe [/AUTO[=<folder>] [/DIR=<folder>] [/SILENT] [/UPDATE [/RUN]]\r\n"
+         u"        [/PORTABLE] [/NOBACKUP] [/SUPPRESSMSGBOXES]] [/LOG=<file>]\r\n"
          u"Uninstall.exe [/AUTO [/SILENT] [/SUPPRESSMSGBOXES]] [/LOG=<file>]\r\n"
          u"\r\n"
          u"/AUTO[=<folder>]\r\n"
          u"        Unattended run, into <folder> or the default folder; the wizard shows\r\n"
          u"        its install page only.\r\n"
+         u"/DIR=<folder>\r\n"
+         u"        With /AUTO: install into <folder>, whatever the value of /AUTO is (for\r\n"
+         u"        package managers, which add it to switches that hold /AUTO already).\r\n"
          u"/SILENT\r\n"
          u"        With /AUTO: no wizard at all; errors still show in a message box unless\r\n"
          u"        /SUPPRESSMSGBOXES is given. Not read together with /UPDATE.\r\n"
@@ -293,8 +325,13 @@ String UsageText() {
          u"A value holding blanks is quoted, or the whole switch is:\r\n"
          u"        /AUTO=\"C:\\My Apps\\ZUVA\"    or    \"/AUTO=C:\\My Apps\\ZUVA\"\r\n"
          u"\r\n"
-         u"Exit codes: 0 success; 1602 cancelled by the user (also when the elevation prompt is\r\n"
-         u"declined); 1603 the run or the start-up failed.";
+         u"Exit codes:\r\n"
+         u"        0 success\r\n"
+         u"        1602 cancelled by the user (also when the elevation prompt is declined)\r\n"
+         u"        1603 the run or the start-up failed\r\n"
+         u"        1618 another setup of this product is running; nothing was changed\r\n"
+         u"        3010 success; a restart of Windows finishes the run (Setup never\r\n"
+         u"        restarts the computer itself)";
 }
 
 String FindDotLocalRedirection(const String& programPath) {

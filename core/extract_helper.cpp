@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "core/installer.h"
 #include "core/package/hashes.h"
+#include "core/pending_restart.h"
 #include "core/resources.h"
 #include "core/script/install_script.h"
 #include "lib/file_stream.h"
@@ -119,10 +120,12 @@ bool TInstallerExtractHelper::CreateTargetStream(const String& path, dlx::TDLXSt
     return false;
   }
   const String backup = path + u".bak";
-  if (dlx::MoveFile(path, backup))
+  if (dlx::MoveFile(path, backup)) {
     dlx::Log(u"Renamed \"" + path + u"\" to \"" + backup + u"\": in use (" +
              dlx::IntToStr(static_cast<int64_t>(createError)) + u")");
-  else
+    // The program that holds the old file goes on with it until it ends.
+    NoteRestartNeeded(path);
+  } else
     dlx::Log(u"Cannot rename \"" + path + u"\" to \"" + backup + u"\" (" +
              dlx::platform::ErrorMessage(dlx::platform::LastError()) + u")");
 

@@ -6,6 +6,7 @@
 
 #include "core/elevation.h"
 #include "core/errors.h"
+#include "core/pending_restart.h"
 #include "core/texts.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -58,6 +59,7 @@ void DeleteFileOrSchedule(const String& path) {
   }
   const bool scheduled =
       MoveFileExW(dlx::W(dlx::ApplyLongPathRule(parked)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  NoteRestartNeeded(path);
   dlx::Log(u"Cannot delete \"" + path + u"\" (" + ErrorText(deleteError) + u"); moved to \"" + parked +
            u"\"" +
            (scheduled ? String(u", deleted at the next restart")

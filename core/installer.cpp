@@ -7,6 +7,7 @@
 #include "core/installer_thread.h"
 #include "core/package/package.h"
 #include "core/paths.h"
+#include "core/pending_restart.h"
 #include "core/product_info.h"
 #include "core/resources.h"
 #include "core/spawn_service.h"
@@ -88,6 +89,7 @@ TInstaller::TInstaller(const String& args, TInstallerPackages packages) {
 void TInstaller::Construct(const String& args, TInstallerPackages* packages) {
   // The sub-objects reach the installer through the global during their own construction.
   Installer = this;
+  ClearRestartNeeded();
   try {
     settings_ = std::make_unique<dlx::TDLXIniFile>();
     errors_ = std::make_unique<dlx::TDLXStringList>();
@@ -147,6 +149,10 @@ void TInstaller::ParseCommandLine(const String& args) {
   } else if (TDLXCommandLineProcessor::FindSwitch(args, u"AUTO", value)) {
     mode_ = imInstall;
     options_ = {ioAuto};
+    // Package managers add their location switch to fixed switches that already hold /AUTO, and the
+    // first /AUTO is the one read: the folder of /DIR therefore comes first.
+    String folder;
+    if (TDLXCommandLineProcessor::FindSwitch(args, u"DIR", folder) && !folder.empty()) value = folder;
     SetDestPath(value.empty() ? productInfo_->GetDefaultPath() : value);
     if (TDLXCommandLineProcessor::HasSwitch(args, u"NOBACKUP")) options_ = options_.With(ioNoBackup);
     if (TDLXCommandLineProcessor::HasSwitch(args, u"RUN")) options_ = options_.With(ioRun);
@@ -238,7 +244,7 @@ int TInstaller::ErrorCount() const {
 int TInstaller::ExitCode() const {
   if (cancelled_) return InstallerExitCancelled;
   if (HasErrors()) return InstallerExitFailed;
-  return InstallerExitSuccess;
+  return RestartNeeded() ? InstallerExitRestartNeeded : InstallerExitSuccess;
 }
 
 void TInstaller::AddListener(IInstallerNotify* listener) {

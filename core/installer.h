@@ -84,6 +84,10 @@ class IInstallerNotify {
 constexpr int InstallerExitSuccess = 0;
 constexpr int InstallerExitCancelled = 1602;
 constexpr int InstallerExitFailed = 1603;
+// Another run of this product's setup is in progress; this one changed nothing.
+constexpr int InstallerExitInProgress = 1618;
+// Success, but a restart of Windows finishes the run (see pending_restart.h).
+constexpr int InstallerExitRestartNeeded = 3010;
 
 // The arguments as the log shows them: the spawn service's token (/SPAWNTOKEN) replaced by "*",
 // since the log file is readable by the user's other programs.
@@ -128,7 +132,8 @@ class TInstaller {
   int ErrorCount() const;
   // True once a run ended because it was cancelled.
   bool Cancelled() const { return cancelled_; }
-  // What the process should return: success, cancelled or failed.
+  // What the process should return: success (or success that needs a restart), cancelled or
+  // failed.
   int ExitCode() const;
 
   void AddListener(IInstallerNotify* listener);

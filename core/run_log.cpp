@@ -20,8 +20,10 @@ struct TKnownSwitch {
 };
 
 // Every switch some part of the program reads, and whether it reads a value.
+// clang-format off
 const TKnownSwitch kKnownSwitches[] = {
     {u"AUTO", true},
+    {u"DIR", true},
     {u"LOG", true},
     {u"PATH", true},
     {u"SKIPUAC", true},
@@ -34,6 +36,7 @@ const TKnownSwitch kKnownSwitches[] = {
     {u"SUPPRESSMSGBOXES", false},
     {u"?", false},
 };
+// clang-format on
 
 const TKnownSwitch* FindKnown(const String& name) {
   for (const TKnownSwitch& known : kKnownSwitches)

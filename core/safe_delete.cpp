@@ -6,6 +6,7 @@
 
 #include "core/file_utils.h"
 #include "core/paths.h"
+#include "core/pending_restart.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/fs.h"
@@ -140,6 +141,7 @@ bool MoveAside(HANDLE handle, const String& path) {
     return false;
   }
   const bool scheduled = MoveFileExW(dlx::W(LongForm(parked)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  NoteRestartNeeded(path);
   dlx::Log(u"In use: \"" + path + u"\" moved to \"" + parked + u"\"" +
            (scheduled ? String(u", deleted at the next restart")
                       : u", not scheduled for deletion (" + ErrorText(GetLastError()) + u")"));

@@ -26,6 +26,23 @@ bool StartsWithText(const String& text, const String& prefix) {
          dlx::SameText(dlx::StringView(text).substr(0, prefix.size()), prefix);
 }
 
+// What Programs and Features shows as the size: the files this run wrote and logged, each counted
+// once, in KiB rounded up.
+uint32_t EstimatedSizeKiB(const std::vector<String>& paths) {
+  std::vector<String> counted;
+  uint64_t bytes = 0;
+  for (const String& path : paths) {
+    bool seen = false;
+    for (const String& other : counted) seen = seen || dlx::SameText(other, path);
+    if (seen) continue;
+    counted.push_back(path);
+    const int64_t size = dlx::FileSize(path);
+    if (size > 0) bytes += static_cast<uint64_t>(size);
+  }
+  const uint64_t kib = (bytes + 1023) / 1024;
+  return kib > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kib);
+}
+
 }  // namespace
 
 void AddUninstallLogEntry(dlx::TDLXIniFile& log, const String& fullPath) {
@@ -55,10 +72,11 @@ void TInstallerAction::WriteUninstallInfo(const String& folder,
   log.EraseSection(kUninstallSection);
   // The script's names are expanded here, once; the two full paths below are taken as they are
   // (expanding them again would read a folder such as "C:\newdemo" as text with "\n" in it).
-  for (const TInstallerScriptFile* entry : entries)
-    AddUninstallLogEntry(log, Resources().ExpandPath(entry->Name));
-  AddUninstallLogEntry(log, data);
-  AddUninstallLogEntry(log, uninstaller);
+  std::vector<String> written;
+  for (const TInstallerScriptFile* entry : entries) written.push_back(Resources().ExpandPath(entry->Name));
+  written.push_back(data);
+  written.push_back(uninstaller);
+  for (const String& path : written) AddUninstallLogEntry(log, path);
 
   dlx::TDLXMemoryStream text;
   log.SaveToStream(text);
@@ -74,7 +92,9 @@ void TInstallerAction::WriteUninstallInfo(const String& folder,
     return;
   }
   TInstallerProductInfo& info = ProductInfo();
+  // Uninstall.dat is complete only now: the size is taken after it was written.
   if (!TInstallerApplicationRepository::Register(info.GetName(), uninstaller, info.GetHomePage(),
-                                                 info.GetPublisher(), info.GetVersionNo()))
+                                                 info.GetPublisher(), info.GetVersionNo(),
+                                                 EstimatedSizeKiB(written)))
     dlx::Log(u"Registration in the list of installed programs failed (installation goes on)");
 }

@@ -11,6 +11,7 @@
 #include "core/extract_action.h"
 #include "core/installer.h"
 #include "core/resources.h"
+#include "core/run_lock.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/text.h"
@@ -91,6 +92,14 @@ void TProductInfoZUVA::RecoverInterruptedRun() {
   recovered_ = false;
   const String& dest = Installer->DestPath();
   if (dest.empty() || !dlx::FileExists(TJournalFile::PathFor(dest))) return;
+  // The journal of a run that is still going on is its own: only with the product's run lock
+  // (which this process may already hold) is it one of a run that ended without finishing.
+  TInstallerRunLock lock;
+  if (!lock.TryAcquire(GetName())) {
+    dlx::Log(u"Another setup of " + GetName() + u" is running: the journal \"" + TJournalFile::PathFor(dest) +
+             u"\" is its own and is left alone");
+    return;
+  }
   dlx::Log(u"An earlier run into \"" + dest + u"\" did not end: rolling it back from its journal");
   const auto rollback =
       TPrepareRollback::Load(dest, TInstallerProfileHelper::AllDataPaths(), ShortcutFolders(),

@@ -9,6 +9,7 @@ packages=(
   wine64 xvfb xauth
   lzma-dev liblzma-dev xz-utils zlib1g-dev libminizip-dev binutils-source
   googletest libgtest-dev libbenchmark-dev libssl-dev
+  python3 python3-yaml
 )
 
 missing=()

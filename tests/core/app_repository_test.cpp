@@ -69,34 +69,48 @@ class AppRepositoryTest : public ::testing::Test {
 
 TEST_F(AppRepositoryTest, RegisterWritesEveryValueWithItsType) {
   ASSERT_TRUE(Repository::Register(name_, u"C:\\Apps\\ZUVA\\Uninstall.exe", u"https://zuva.example/",
-                                   u"ZUVA Team", u"5.0.3"));
+                                   u"ZUVA Team", u"5.0.3", 2049));
   const String path = Repository::KeyPath(name_);
   EXPECT_EQ(path, u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name_) << "blanks are kept";
   const std::vector<ValueInfo> values = Values(path);
-  const std::vector<String> names = {u"NoModify",        u"NoRepair",    u"DisplayIcon", u"DisplayName",
-                                     u"DisplayVersion",  u"InstallDate", u"InstallPath", u"Publisher",
-                                     u"UninstallString", u"URLInfoAbout"};
-  ASSERT_EQ(values.size(), names.size());
-  for (size_t i = 0; i < names.size(); ++i) {
-    const ValueInfo* value = FindValue(values, names[i]);
-    ASSERT_NE(value, nullptr) << dlx::ToUtf8(names[i]);
-    const bool isDword = i < 2;
-    EXPECT_EQ(value->type, isDword ? DWORD(REG_DWORD) : DWORD(REG_SZ)) << dlx::ToUtf8(names[i]);
+  struct Expected {
+    const char16_t* name;
+    DWORD type;
+  } const expected[] = {
+      {u"NoModify", REG_DWORD},      {u"NoRepair", REG_DWORD},          {u"DisplayIcon", REG_SZ},
+      {u"DisplayName", REG_SZ},      {u"DisplayVersion", REG_SZ},       {u"InstallDate", REG_SZ},
+      {u"InstallPath", REG_SZ},      {u"InstallLocation", REG_SZ},      {u"Publisher", REG_SZ},
+      {u"UninstallString", REG_SZ},  {u"QuietUninstallString", REG_SZ}, {u"URLInfoAbout", REG_SZ},
+      {u"EstimatedSize", REG_DWORD}, {u"VersionMajor", REG_DWORD},      {u"VersionMinor", REG_DWORD},
+  };
+  ASSERT_EQ(values.size(), std::size(expected));
+  for (const Expected& e : expected) {
+    const ValueInfo* value = FindValue(values, e.name);
+    ASSERT_NE(value, nullptr) << dlx::ToUtf8(e.name);
+    EXPECT_EQ(value->type, e.type) << dlx::ToUtf8(e.name);
     // Strings are stored with their terminating NUL counted in the size.
-    const size_t expected = isDword ? sizeof(DWORD) : (ReadText(path, names[i]).size() + 1) * sizeof(wchar_t);
-    EXPECT_EQ(value->size, expected) << dlx::ToUtf8(names[i]);
+    const size_t size =
+        e.type == REG_DWORD ? sizeof(DWORD) : (ReadText(path, e.name).size() + 1) * sizeof(wchar_t);
+    EXPECT_EQ(value->size, size) << dlx::ToUtf8(e.name);
   }
   dlx::TRegistryKey key;
   ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, path));
-  uint32_t flag = 0;
-  EXPECT_TRUE(key.ReadDword(u"NoModify", flag));
-  EXPECT_EQ(flag, 1u);
-  flag = 0;
-  EXPECT_TRUE(key.ReadDword(u"NoRepair", flag));
-  EXPECT_EQ(flag, 1u);
+  const std::pair<const char16_t*, uint32_t> numbers[] = {{u"NoModify", 1},
+                                                          {u"NoRepair", 1},
+                                                          {u"EstimatedSize", 2049},
+                                                          {u"VersionMajor", 5},
+                                                          {u"VersionMinor", 0}};
+  for (const auto& [name, number] : numbers) {
+    uint32_t read = 12345;
+    EXPECT_TRUE(key.ReadDword(name, read));
+    EXPECT_EQ(read, number) << dlx::ToUtf8(name);
+  }
   EXPECT_EQ(ReadText(path, u"DisplayIcon"), u"C:\\Apps\\ZUVA\\Uninstall.exe");
-  EXPECT_EQ(ReadText(path, u"UninstallString"), u"C:\\Apps\\ZUVA\\Uninstall.exe");
+  EXPECT_EQ(ReadText(path, u"UninstallString"), u"\"C:\\Apps\\ZUVA\\Uninstall.exe\"");
+  EXPECT_EQ(ReadText(path, u"QuietUninstallString"),
+            u"\"C:\\Apps\\ZUVA\\Uninstall.exe\" /AUTO /SILENT /SUPPRESSMSGBOXES");
   EXPECT_EQ(ReadText(path, u"InstallPath"), u"C:\\Apps\\ZUVA\\");
+  EXPECT_EQ(ReadText(path, u"InstallLocation"), u"C:\\Apps\\ZUVA\\");
   EXPECT_EQ(ReadText(path, u"DisplayName"), name_);
   EXPECT_EQ(ReadText(path, u"DisplayVersion"), u"5.0.3");
   EXPECT_EQ(ReadText(path, u"Publisher"), u"ZUVA Team");
@@ -112,7 +126,32 @@ TEST_F(AppRepositoryTest, RegisterWritesEveryValueWithItsType) {
   ASSERT_TRUE(Repository::Register(name_, u"D:\\Other\\Uninstall.exe", u"", u"", u"6.0"));
   EXPECT_EQ(ReadText(path, u"InstallPath"), u"D:\\Other\\");
   EXPECT_EQ(ReadText(path, u"DisplayVersion"), u"6.0");
-  EXPECT_EQ(Values(path).size(), names.size());
+  EXPECT_EQ(Values(path).size(), std::size(expected));
+}
+
+TEST(AppRepository, VersionNumbersAndTheProgramOfACommand) {
+  struct {
+    const char16_t* version;
+    uint32_t major, minor;
+  } const versions[] = {
+      {u"5.05.0.1207", 5, 5}, {u"5.05", 5, 5}, {u"12", 12, 0},           {u"", 0, 0},
+      {u"v5.1", 0, 0},        {u"5.x", 5, 0},  {u"99999999999.3", 0, 3}, {u"4294967295.1", 4294967295u, 1},
+  };
+  for (const auto& v : versions) {
+    uint32_t major = 7, minor = 7;
+    Repository::SplitVersion(v.version, major, minor);
+    EXPECT_EQ(major, v.major) << dlx::ToUtf8(v.version);
+    EXPECT_EQ(minor, v.minor) << dlx::ToUtf8(v.version);
+  }
+  const std::pair<const char16_t*, const char16_t*> commands[] = {
+      {u"\"C:\\Media Players\\ZUVA\\Uninstall.exe\" /AUTO", u"C:\\Media Players\\ZUVA\\Uninstall.exe"},
+      {u"\"C:\\ZUVA\\Uninstall.exe\"", u"C:\\ZUVA\\Uninstall.exe"},
+      // What older installers wrote: the path alone, unquoted, blanks and all.
+      {u"C:\\Media Players\\ZUVA\\Uninstall.exe", u"C:\\Media Players\\ZUVA\\Uninstall.exe"},
+      {u"\"C:\\unclosed\\Uninstall.exe", u"C:\\unclosed\\Uninstall.exe"},
+  };
+  for (const auto& [command, program] : commands)
+    EXPECT_EQ(Repository::ProgramOfCommand(command), program) << dlx::ToUtf8(command);
 }
 
 TEST_F(AppRepositoryTest, UnusableNamesAreRefusedAndReachNoOtherKey) {
@@ -168,6 +207,11 @@ TEST_F(AppRepositoryTest, GetInstallPathFallsBackToTheUninstallerAndTheIcon) {
   EXPECT_EQ(folder, second.Path());
 
   key.DeleteValue(u"InstallPath");
+  // As this installer writes it: quoted, here with switches after it.
+  key.WriteString(u"UninstallString", u"\"" + first.Path() + u"Uninstall.exe\" /AUTO");
+  EXPECT_TRUE(Repository::GetInstallPath(name_, folder));
+  EXPECT_EQ(folder, first.Path());
+  // As older installers wrote it: unquoted.
   key.WriteString(u"UninstallString", second.Path() + u"Uninstall.exe");
   EXPECT_TRUE(Repository::GetInstallPath(name_, folder));
   EXPECT_EQ(folder, second.Path());

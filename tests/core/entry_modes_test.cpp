@@ -1,12 +1,16 @@
 #include <windows.h>
 
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/entry.h"
 #include "core/errors.h"
 #include "core/installer.h"
+#include "core/pending_restart.h"
+#include "core/run_lock.h"
 #include "core/spawn_service.h"
 #include "lib/log.h"
 #include "lib/platform/text.h"
@@ -27,6 +31,40 @@ namespace {
 class TRecordingAction : public TInstallerAction {
  public:
   void Execute() override { TraceAdd("run"); }
+};
+
+// One that leaves a file in use for the next restart.
+class TRestartAction : public TInstallerAction {
+ public:
+  void Execute() override {
+    TraceAdd("run");
+    NoteRestartNeeded(u"C:\\test\\in-use.dll");
+  }
+};
+
+// Another run of the product's setup, as far as its lock tells: the lock held by another thread
+// (the thread that owns a mutex may take it again, so the test's own thread cannot stand for it).
+class TOtherRun {
+ public:
+  explicit TOtherRun(const String& product)
+      : thread_([this, product] {
+          TInstallerRunLock lock;
+          holds_.set_value(lock.TryAcquire(product) && lock.Held());
+          end_.get_future().wait();
+        }) {
+    held_ = holds_.get_future().get();
+  }
+  ~TOtherRun() {
+    end_.set_value();
+    thread_.join();
+  }
+  bool Holds() const { return held_; }
+
+ private:
+  std::promise<bool> holds_;
+  std::promise<void> end_;
+  bool held_ = false;
+  std::thread thread_;
 };
 
 class TFailingAction : public TInstallerAction {
@@ -421,4 +459,55 @@ TEST_F(EntryTest, TheUninstallerWithoutItsPackageLeavesNoFolderBehind) {
   EXPECT_NE(error.find(install_.Path() + u"Uninstall.dat -> "), String::npos) << dlx::ToUtf8(error);
   EXPECT_TRUE(fake_.started.empty());
   EXPECT_TRUE(entrytest::SubFolders(temp_.Path(), u"ZUVA-").empty());
+}
+
+TEST_F(EntryTest, WhileAnotherRunHoldsTheProductsLockARunChangesNothingAndExits1618) {
+  Product().actions = {&CreateAction<TRecordingAction>};
+  const String installed = install_.Path() + u"Uninstall.exe";
+  entrytest::WriteFile(installed, "program bytes");
+  entrytest::WriteFile(install_.Path() + u"Uninstall.dat", "package bytes");
+  struct Case {
+    const char* what;
+    bool uninstaller;
+    String args;
+    bool suppressed;
+  } cases[] = {
+      {"silent installation", false, u"/AUTO=\"" + install_.Path() + u"\" /SILENT", false},
+      {"unattended installation without boxes", false,
+       u"/AUTO=\"" + install_.Path() + u"\" /SUPPRESSMSGBOXES", true},
+      {"interactive installation", false, u"", false},
+      {"installed uninstaller (bootstrap)", true, u"/AUTO /SILENT", false},
+  };
+  {
+    TOtherRun other(u"ZUVA Test");
+    ASSERT_TRUE(other.Holds());
+    for (const Case& c : cases) {
+      fake_.shown.clear();
+      fake_.product = c.uninstaller ? UninstallPackage() : std::vector<Entry>{};
+      fake_.module = c.uninstaller ? installed : install_.Path() + u"ZUVASetup.exe";
+      EXPECT_EQ(Run(c.args), InstallerExitInProgress) << c.what;
+      ASSERT_EQ(fake_.shown.size(), 1u) << c.what;
+      EXPECT_EQ(fake_.shown[0].flags, static_cast<unsigned>(MB_ICONWARNING)) << c.what;
+      EXPECT_NE(fake_.shown[0].text.find(u"Another setup of ZUVA Test is running"), String::npos) << c.what;
+      EXPECT_EQ(fake_.shown[0].suppressed, c.suppressed) << c.what;
+    }
+    EXPECT_TRUE(Trace().empty()) << "no action ran";
+    EXPECT_TRUE(fake_.started.empty()) << "no copy of the uninstaller was started";
+    EXPECT_TRUE(entrytest::SubFolders(temp_.Path(), u"ZUVA-").empty()) << "nor copied";
+  }
+  // Once the other run has ended, the lock is free again.
+  fake_.product = {};
+  fake_.module = install_.Path() + u"ZUVASetup.exe";
+  EXPECT_EQ(Run(u"/AUTO=\"" + install_.Path() + u"\" /SILENT"), InstallerExitSuccess);
+  EXPECT_EQ(Trace().size(), 1u);
+}
+
+TEST_F(EntryTest, ARunThatLeavesWorkForTheNextRestartSucceedsWith3010) {
+  Product().actions = {&CreateAction<TRestartAction>, &CreateAction<TRecordingAction>};
+  EXPECT_EQ(Run(u"/AUTO=\"" + install_.Path() + u"\" /SILENT"), InstallerExitRestartNeeded);
+  EXPECT_EQ(Trace().size(), 2u) << "the need ends nothing early";
+  EXPECT_TRUE(fake_.shown.empty());
+  // A later installer object in the same process starts without the need.
+  Product().actions = {&CreateAction<TRecordingAction>};
+  EXPECT_EQ(Run(u"/AUTO=\"" + install_.Path() + u"\" /SILENT"), InstallerExitSuccess);
 }

@@ -1,5 +1,6 @@
 #include "core/errors.h"
 #include "core/file_utils.h"
+#include "core/pending_restart.h"
 #include "lib/file_system.h"
 #include "tests/core/extract_test_env.h"
 
@@ -20,8 +21,10 @@ TEST(DeleteFileOrSchedule, DeletesPlainAndReadOnlyFilesAndIgnoresMissingOnes) {
   ASSERT_TRUE(WriteAll(plain, "x"));
   ASSERT_TRUE(WriteAll(readOnly, "y"));
   ASSERT_TRUE(dlx::SetFileAttributes(readOnly, dlx::faReadOnly));
+  ClearRestartNeeded();
   DeleteFileOrSchedule(plain);
   DeleteFileOrSchedule(readOnly);
+  EXPECT_FALSE(RestartNeeded());
   EXPECT_FALSE(Exists(plain));
   EXPECT_FALSE(Exists(readOnly));
   EXPECT_NO_THROW(DeleteFileOrSchedule(folder.Path() + u"missing.txt"));
@@ -40,9 +43,11 @@ TEST(DeleteFileOrSchedule, AFileInUseIsMovedAsideSoItsNameIsFree) {
     FreeLibrary(image);
     GTEST_SKIP() << "this system deletes files mapped as images; nothing to move aside";
   }
+  ClearRestartNeeded();
   DeleteFileOrSchedule(path);
   EXPECT_FALSE(Exists(path));
   EXPECT_TRUE(WriteAll(path, "new")) << "the name is free for a new file";
+  EXPECT_TRUE(RestartNeeded()) << "the file moved aside goes at the next restart";
   FreeLibrary(image);
 }
 

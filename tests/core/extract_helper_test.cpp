@@ -1,6 +1,7 @@
 #include "core/extract_helper.h"
 
 #include "core/errors.h"
+#include "core/pending_restart.h"
 #include "core/script/install_script.h"
 #include "lib/win/system.h"
 #include "tests/core/extract_test_env.h"
@@ -99,6 +100,7 @@ TEST_F(ExtractHelperTest, ALockedFileWithTheWantedContentIsLeftAloneWithoutQuest
   EXPECT_TRUE(questions_.empty());
   EXPECT_FALSE(Exists(target_ + u".bak"));
   EXPECT_EQ(ReadAll(target_), "same bytes");
+  EXPECT_FALSE(RestartNeeded()) << "nothing was left for a restart";
 }
 
 TEST_F(ExtractHelperTest, ALockedDifferentFileIsRenamedToBakAndReplacedWithoutQuestion) {
@@ -112,6 +114,7 @@ TEST_F(ExtractHelperTest, ALockedDifferentFileIsRenamedToBakAndReplacedWithoutQu
   EXPECT_TRUE(questions_.empty());
   EXPECT_EQ(ReadAll(target_ + u".bak"), "version 1");
   EXPECT_EQ(ReadAll(target_), "version 2");
+  EXPECT_TRUE(RestartNeeded()) << "the program that holds the old file needs a restart to let it go";
 }
 
 TEST_F(ExtractHelperTest, AFileThatStaysLockedIsDecidedByTheUser) {

@@ -7,6 +7,7 @@
 // clang-format on
 
 #include "core/paths.h"
+#include "core/pending_restart.h"
 #include "core/resources.h"
 #include "tests/core/extract_test_env.h"
 
@@ -125,6 +126,7 @@ TEST_F(SafeDeleteTest, PathsLeavingTheRootAreRefusedAndNothingIsTouched) {
 }
 
 TEST_F(SafeDeleteTest, DeletesFilesByRelativeOrAbsolutePathAndWholeTreesIncludingTheRoot) {
+  ClearRestartNeeded();
   EXPECT_EQ(SafeDelete(u"sub\\b.txt", root_), TSafeDeleteResult::sdDeleted);
   EXPECT_FALSE(Exists(root_ + u"sub\\b.txt"));
   EXPECT_EQ(SafeDelete(u"SUB/Deep/./C.TXT", root_), TSafeDeleteResult::sdDeleted);
@@ -134,6 +136,7 @@ TEST_F(SafeDeleteTest, DeletesFilesByRelativeOrAbsolutePathAndWholeTreesIncludin
   EXPECT_FALSE(dlx::DirectoryExists(root_));
   EXPECT_EQ(SafeDelete(u"a.txt", root_), TSafeDeleteResult::sdNotFound) << "the root is gone";
   EXPECT_EQ(ReadAll(outside_ + u"keep.txt"), "x");
+  EXPECT_FALSE(RestartNeeded()) << "files deleted at once leave nothing for a restart";
 }
 
 TEST_F(SafeDeleteTest, ALinkOutOfTheRootIsNeverFollowed) {

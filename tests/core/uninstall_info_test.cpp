@@ -98,8 +98,12 @@ TEST_F(UninstallInfoTest, ANormalInstallationIsRegisteredWithTheProductsValues) 
   EXPECT_TRUE(key.ReadString(u"DisplayName", value));
   EXPECT_EQ(value, product_);
   key.ReadString(u"UninstallString", value);
-  EXPECT_EQ(value, dest + u"Uninstall.exe");
+  EXPECT_EQ(value, u"\"" + dest + u"Uninstall.exe\"");
+  key.ReadString(u"QuietUninstallString", value);
+  EXPECT_EQ(value, u"\"" + dest + u"Uninstall.exe\" /AUTO /SILENT /SUPPRESSMSGBOXES");
   key.ReadString(u"InstallPath", value);
+  EXPECT_EQ(value, dest);
+  key.ReadString(u"InstallLocation", value);
   EXPECT_EQ(value, dest);
   key.ReadString(u"DisplayVersion", value);
   EXPECT_EQ(value, u"5.0.3");

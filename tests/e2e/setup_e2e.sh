@@ -67,7 +67,7 @@ fi
 registry=$(timeout 120 "$wine_run" reg query "$uninstall_key" 2>/dev/null | tr -d '\r')
 expect "the registry entry names the product" grep -q 'DisplayName.*REG_SZ.*ZUVA$' <<<"$registry"
 expect "the registry entry holds the folder" grep -qF 'C:\zuva-e2e\ZUVA\' <<<"$registry"
-expect "the registry entry holds the uninstaller" grep -qF 'UninstallString    REG_SZ    C:\zuva-e2e\ZUVA\Uninstall.exe' <<<"$registry"
+expect "the registry entry holds the uninstaller, quoted" grep -qF 'UninstallString    REG_SZ    "C:\zuva-e2e\ZUVA\Uninstall.exe"' <<<"$registry"
 expect "the registry entry holds version 5.05.0.1207" grep -q 'DisplayVersion.*5.05.0.1207' <<<"$registry"
 log=$(log_text "$root/install.log")
 expect "the log holds the mode" grep -q 'Mode: silent install' <<<"$log"

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "core/package/package.h"
+#include "core/script/install_script.h"
 #include "lib/exceptions.h"
 #include "lib/file_stream.h"
 #include "lib/file_system.h"
@@ -59,6 +60,10 @@ const char kUsage[] =
     "      NAMEs are written as listed (with backslashes) or with slashes.\n"
     "  ipk5 verify PKG\n"
     "      Reads the whole package and checks every entry.\n"
+    "  ipk5 settings SCRIPT [NAME...]\n"
+    "      Prints the product settings of the install script SCRIPT (XML text or binary\n"
+    "      XML) as the installer reads them, one NAME=value line each: the named ones\n"
+    "      (empty when absent), or all of them.\n"
     "  ipk5 --help\n"
     "Exit status: 0 success, 1 failure, 2 bad command line.\n";
 
@@ -473,6 +478,30 @@ int Extract(const std::vector<String>& args) {
   return kExitOk;
 }
 
+// ---- settings ----
+
+int Settings(const std::vector<String>& args) {
+  if (args.empty()) return Usage("settings needs a SCRIPT");
+  std::error_code error;
+  if (!fs::is_regular_file(ToPath(args[0]), error)) throw TToolError{args[0] + u": no such install script"};
+  dlx::TDLXBufferedFileStream file(args[0], dlx::fmReadShared);
+  TInstallerScript script;
+  script.LoadFromStream(file);
+  std::vector<String> names(args.begin() + 1, args.end());
+  if (names.empty()) {
+    // Each name once, where it first appears, with the value that counts (the last).
+    const dlx::TDLXStringList& lines = script.Settings();
+    for (int i = 0; i < lines.Count(); ++i) {
+      const String name = lines.Names(i);
+      bool seen = false;
+      for (const String& other : names) seen = seen || dlx::SameText(other, name);
+      if (!seen) names.push_back(name);
+    }
+  }
+  for (const String& name : names) PrintLine(name + u"=" + script.GetValue(name));
+  return kExitOk;
+}
+
 }  // namespace
 
 int Run(const std::vector<String>& args) {
@@ -488,6 +517,7 @@ int Run(const std::vector<String>& args) {
     if (command == u"list") return List(rest);
     if (command == u"extract") return Extract(rest);
     if (command == u"verify") return Verify(rest);
+    if (command == u"settings") return Settings(rest);
     return Usage(("unknown command " + dlx::ToUtf8(command)).c_str());
   } catch (const TToolError& e) {
     Write(stderr, u"ipk5: " + e.Message + u"\n");

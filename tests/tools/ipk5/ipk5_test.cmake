@@ -146,4 +146,24 @@ file(REMOVE_RECURSE "${WORK}/huge")
 
 ipk5(2 pack -o p4.ipk -l 10 src)
 ipk5(2 pack src)
+
+# The settings of an install script as the installer reads them: the last of equal names (in any
+# case) counts, entities are decoded, a missing one is empty, and without names each appears once.
+file(WRITE "${WORK}/script.xml"
+     "<installer><product><Settings>\n"
+     "<Setting name=\"ProductName\" value=\"Old\"/>\n"
+     "<Setting name=\"Publisher\" value=\"A &amp; B\"/>\n"
+     "<Setting name=\"productname\" value=\"Media Player\"/>\n"
+     "</Settings></product></installer>\n")
+ipk5(0 settings script.xml ProductName Publisher HomePage)
+if(NOT OUT STREQUAL "ProductName=Media Player\nPublisher=A & B\nHomePage=\n")
+  message(FATAL_ERROR "settings: ${OUT}")
+endif()
+ipk5(0 settings script.xml)
+if(NOT OUT STREQUAL "ProductName=Media Player\nPublisher=A & B\n")
+  message(FATAL_ERROR "all settings: ${OUT}")
+endif()
+ipk5(1 settings missing.xml)
+expect_match("${ERR}" "missing.xml: no such install script" "missing script")
+ipk5(2 settings)
 message(STATUS "ipk5 tool checks passed")
