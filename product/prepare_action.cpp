@@ -75,7 +75,6 @@ void TInstallerActionPrepare::ReportPosition() {
 
 void TInstallerActionPrepare::Execute() {
   const String dest = Installer->DestPath();
-  const bool portable = Installer->HasOption(ioPortable);
   const bool update = Installer->HasOption(ioUpdate);
   const int installedVersion = ProductInfo().GetInstalledVersion();
   progressPosition_ = 0;
