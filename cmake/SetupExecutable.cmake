@@ -187,6 +187,21 @@ function(zuva_add_setup_executable target)
   target_link_options(${target} PRIVATE -municode)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
 
+  # The shipped program carries no symbols: they stay beside it in <name>.exe.debug for crash
+  # analysis, named in the program by a debug link as debuggers expect. Before the manifests,
+  # whose hash is that of the stripped program.
+  if(CMAKE_OBJCOPY AND CMAKE_STRIP)
+    add_custom_command(
+      TARGET ${target}
+      POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+      COMMAND ${CMAKE_STRIP} --strip-debug --strip-unneeded $<TARGET_FILE:${target}>
+      COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug $<TARGET_FILE:${target}>
+      WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+      COMMENT "Moving the symbols of ${ARG_OUTPUT_NAME} into ${ARG_OUTPUT_NAME}.exe.debug"
+      VERBATIM)
+  endif()
+
   # The manifests carry the hash of the linked program, so they follow every link.
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(arch x64)
