@@ -32,8 +32,8 @@ void TInstallerPageReadyToInstall::CreateControls() {
   viewer_ = &Add<dlx::TDLXRichViewer>();
   viewer_->SetAlign(dlx::TDLXAlign::alClient);
   viewer_->SetMargins({28, 22, 28, 22});
-  // It only shows text: no focus, no input.
-  viewer_->SetEnabled(false);
+  // Read-only, but enabled: a disabled control is drawn greyed, and the summary is what the user
+  // is asked to read before installing (and may scroll with the keyboard).
 }
 
 void TInstallerPageReadyToInstall::Prepare() {

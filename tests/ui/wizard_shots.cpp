@@ -287,6 +287,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     Check(form->BackButton().Visible(), "Back is not offered on the ready page");
     Check(form->NextButton().Caption() == u"Finish", "the last page's Next does not say Finish");
     Check(!ready.SummaryText().empty(), "the ready page shows no summary");
+    Check(IsWindowEnabled(ready.ViewerHandle()) &&
+              (GetWindowLongW(ready.ViewerHandle(), GWL_STYLE) & ES_READONLY),
+          "the summary is not a read-only text drawn in the normal colours");
     // The rich edit's default black would vanish on the dark skin.
     CHARFORMAT2W format{};
     format.cbSize = sizeof(format);
