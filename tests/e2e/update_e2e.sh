@@ -215,14 +215,41 @@ run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\found-zuva\' /f
 run "$setup" /AUTO /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\find2.log"
 expect "the ZUVA entry comes first" test -f "$root/found-zuva/ZUVA.exe" -a ! -e "$root/found-zuva3/ZUVA.exe"
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
-cp "$player" "$root/running/ZUVA.exe"
-timeout 120 "$wine_run" "$winroot\\running\\ZUVA.exe" >/dev/null 2>&1 &
+# Only a running copy where administrators put programs counts.
+running=$drive/Program\ Files/ZUVA\ running
+mkdir -p "$running"
+cp "$player" "$running/ZUVA.exe"
+timeout 120 "$wine_run" 'C:\Program Files\ZUVA running\ZUVA.exe' >/dev/null 2>&1 &
 player_pid=$!
 sleep 4
 run "$setup" /AUTO /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\find3.log"
-expect "without entries, the folder of the running main window is used" test -f "$root/running/Registrar.exe"
+expect "without entries, the folder of a running main window in the program files is used" test -f "$running/Registrar.exe"
 kill "$player_pid" 2>/dev/null
 wait "$player_pid" 2>/dev/null
+rm -rf "$running"
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+# A copy any user can start from a folder of their own, with a shell-menu library beside it: the
+# setup installs into its default folder and never loads that library (its removal would delete
+# the value it registered).
+planted=$(appdata_of "$me")/Planted
+mkdir -p "$planted/System"
+cp "$player" "$planted/ZUVA.exe"
+cp "$menu_library" "$planted/System/zuva_menu64.dll"
+run reg add 'HKCU\Software\ZUVA Test' /v zuva_menu64.dll /d planted /f
+planted_before=$(fingerprint "$planted")
+timeout 120 "$wine_run" "C:\\users\\$me\\AppData\\Roaming\\Planted\\ZUVA.exe" >/dev/null 2>&1 &
+player_pid=$!
+sleep 4
+run "$setup" /AUTO /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\find4.log"
+kill "$player_pid" 2>/dev/null
+wait "$player_pid" 2>/dev/null
+expect "a copy running from a user's folder is ignored: the default folder is used" \
+  test -f "$drive/Program Files/ZUVA/ZUVA.exe" -a ! -e "$planted/Registrar.exe"
+expect "the user's folder is as it was" test "$(fingerprint "$planted")" = "$planted_before"
+expect "the library beside it was never loaded" grep -q planted <(reg_text 'HKCU\Software\ZUVA Test')
+expect "the log says why the running copy was ignored" grep -q 'lies outside the program-files folders' <(log_text "$root/find4.log")
+rm -rf "$planted" "$drive/Program Files/ZUVA"
+run reg delete 'HKCU\Software\ZUVA Test' /v zuva_menu64.dll /f
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
 
 clear_data
