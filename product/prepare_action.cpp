@@ -6,9 +6,11 @@
 #include <unordered_set>
 
 #include "core/app_repository.h"
+#include "core/confined_folder.h"
 #include "core/errors.h"
 #include "core/file_utils.h"
 #include "core/installer.h"
+#include "core/paths.h"
 #include "core/product_info.h"
 #include "core/resources.h"
 #include "core/safe_delete.h"
@@ -180,8 +182,16 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
 
   // The run's own log is neither archived nor deleted: the run is still writing it.
   std::vector<const TInstallerFileListItem*> items;
-  for (int i = 0; i < files.Count(); ++i)
-    if (!IsRunLog(files.Items(i)->FileName)) items.push_back(files.Items(i));
+  for (int i = 0; i < files.Count(); ++i) {
+    const String& file = files.Items(i)->FileName;
+    if (IsRunLog(file)) continue;
+    // A file link would put its target, any file this run may read, into the archive.
+    if (IsReparsePoint(file)) {
+      dlx::Log(u"Not backed up, it is a link: \"" + file + u"\"");
+      continue;
+    }
+    items.push_back(files.Items(i));
+  }
 
   ReportStatus(GetCommonText(u"A1"));
   if (items.empty()) return;
@@ -258,7 +268,7 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
   RemoveDuplicatePaths(folders);
   folders.Sort();
   for (int i = folders.Count() - 1; i >= 0; --i)
-    if (rollback_->MayRemoveFolder(folders.Strings(i)) && dlx::RemoveDirectory(folders.Strings(i)))
+    if (rollback_->MayRemoveFolder(folders.Strings(i)) && rollback_->RemoveEmptyFolder(folders.Strings(i)))
       dlx::Log(u"Removed empty folder \"" + folders.Strings(i) + u"\"");
 }
 
