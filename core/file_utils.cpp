@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/code_trust.h"
 #include "core/elevation.h"
 #include "core/entry.h"
 #include "core/errors.h"
@@ -53,7 +54,11 @@ String ParkingName() {
   static std::atomic<int> counter{0};
   {
     std::lock_guard<std::mutex> guard(lock);
-    if (folder.empty()) folder = CreatePrivateFolder(AdminTempFolder());
+    if (folder.empty()) {
+      folder = CreatePrivateFolder(AdminTempFolder());
+      // Goes at the next restart even when nothing could be moved into it.
+      MoveFileExW(dlx::W(dlx::ExcludeTrailingPathDelimiter(folder)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
   }
   return folder + u"delete" + dlx::IntToStr(static_cast<int64_t>(++counter)) + u".tmp";
 }
@@ -159,6 +164,9 @@ bool ExecuteAndWait(const String& program, const String& arguments, uint32_t lim
   // The program is named on its own and quoted on the command line, so a path with blanks
   // ("C:\Program Files\...") can never start "C:\Program.exe" instead.
   const String commandLine = u"\"" + program + u"\"" + (arguments.empty() ? String() : u" " + arguments);
+  // A program that a standard user could have replaced, or planted a library beside, is never
+  // started by this elevated process.
+  if (dlx::FileExists(program) && !MayRunElevated(program, u"started")) return false;
   dlx::Log(u"Starting process: " + commandLine);
   // The command line must be writable for CreateProcessW.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());

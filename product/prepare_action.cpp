@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "core/app_repository.h"
+#include "core/code_trust.h"
 #include "core/confined_folder.h"
 #include "core/errors.h"
 #include "core/file_utils.h"
@@ -103,6 +104,18 @@ void TInstallerActionPrepare::Execute() {
   rollback_->CaptureRegistry(
       {ProductInfo().GetName(), zuva_names::kUninstallKey, zuva_names::kUninstallKeyOld});
   rollback_->CaptureFiles();
+  // A new folder outside the program-files folders would inherit what its parent allows (users may
+  // write into C:\\ or a folder of their own): it gets the program-files folders' rules, so that
+  // later elevated runs can trust the code in it. A portable copy stays its owner's.
+  if (!portable && !dlx::DirectoryExists(dest)) {
+    const String folder = CanonicalPath(dest);
+    const auto programFiles = ProgramFilesFolders();
+    if (std::none_of(programFiles.begin(), programFiles.end(),
+                     [&](const String& root) { return IsPathInside(folder, root, false); })) {
+      ForceTargetFolder(dest);
+      ApplyProgramFilesSecurity(dest);
+    }
+  }
   auto rollback = rollback_;
   RunRollback() = rollback_;
   RunJournal().Record(

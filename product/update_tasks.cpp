@@ -134,10 +134,19 @@ std::vector<String> ShortcutFolders() {
           GetSpecialFolder(CSIDL_COMMON_STARTMENU)};
 }
 
+// A portable copy may belong to a standard user: nothing of it is loaded or started elevated.
+bool IsPortableCopy() {
+  return Installer->HasOption(ioPortable) || Installer->ProductInfo().IsInstalledPortable();
+}
+
 void TInstallerUpdateTaskRemoveShellMenu::Execute(dlx::TDLXStringList*) {
   for (const char16_t* name : zuva_names::kShellMenuLibraries) {
     const String library = Installer->DestPath() + name;
     if (!dlx::FileExists(library)) continue;
+    if (IsPortableCopy()) {
+      dlx::Log(u"Not loaded, it belongs to a portable copy: \"" + library + u"\"");
+      continue;
+    }
     if (rollback_) rollback_->MarkUnregistered(library);
     try {
       TInstallerActiveX::UnregisterServer(library);
@@ -198,7 +207,9 @@ void TInstallerUpdateTaskRemoveFromRegistry::Execute(dlx::TDLXStringList*) {
   const String program = Installer->DestPath() + zuva_names::kRegistrar;
   // A removal is best effort: a program that hangs is ended and the removal goes on.
   try {
-    if (!ExecuteAndWait(program, u"/REG=U"))
+    if (IsPortableCopy())
+      dlx::Log(u"Not started, it belongs to a portable copy: \"" + program + u"\"");
+    else if (!ExecuteAndWait(program, u"/REG=U"))
       dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
   } catch (const dlx::EDLXException& e) {
     dlx::Log(u"Removal goes on without it: " + e.Message());
