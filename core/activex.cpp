@@ -64,30 +64,36 @@ bool TInstallerActiveX::CallExport(const String& libraryPath, const char* functi
   return true;
 }
 
+namespace {
+
+// Shared between a timed call and its thread, which may outlive the call.
+struct TTimedCall {
+  String Library;
+  const char* Function;
+  std::atomic<bool> Result{false};
+};
+
+// A thread procedure of the system's calling convention (a lambda has the compiler's, which
+// differs on 32-bit Windows).
+DWORD WINAPI RunTimedCall(LPVOID parameter) {
+  std::unique_ptr<std::shared_ptr<TTimedCall>> state(static_cast<std::shared_ptr<TTimedCall>*>(parameter));
+  // COM servers expect COM on the thread that registers them.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  (*state)->Result.store(TInstallerActiveX::CallExport((*state)->Library, (*state)->Function));
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
+
+}  // namespace
+
 bool TInstallerActiveX::CallExportWithin(const String& libraryPath, const char* functionName,
                                          uint32_t limitMs) {
   if (limitMs == INFINITE) return CallExport(libraryPath, functionName);
-  // Shared with the thread, which may outlive this call.
-  struct TCall {
-    String Library;
-    const char* Function;
-    std::atomic<bool> Result{false};
-  };
-  auto call = std::make_shared<TCall>();
+  auto call = std::make_shared<TTimedCall>();
   call->Library = libraryPath;
   call->Function = functionName;
-  auto* owned = new std::shared_ptr<TCall>(call);
-  dlx::TScopedHandle thread(CreateThread(
-      nullptr, 0,
-      [](LPVOID parameter) -> DWORD {
-        std::unique_ptr<std::shared_ptr<TCall>> state(static_cast<std::shared_ptr<TCall>*>(parameter));
-        // COM servers expect COM on the thread that registers them.
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        (*state)->Result.store(CallExport((*state)->Library, (*state)->Function));
-        if (SUCCEEDED(com)) CoUninitialize();
-        return 0;
-      },
-      owned, 0, nullptr));
+  auto* owned = new std::shared_ptr<TTimedCall>(call);
+  dlx::TScopedHandle thread(CreateThread(nullptr, 0, &RunTimedCall, owned, 0, nullptr));
   if (!thread) {
     delete owned;
     return CallExport(libraryPath, functionName);
