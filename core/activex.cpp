@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 
+#include "core/code_trust.h"
 #include "core/errors.h"
 #include "core/file_utils.h"
 #include "core/paths.h"
@@ -36,11 +37,16 @@ HMODULE LoadFromItsFolder(const String& fullPath) {
 bool TInstallerActiveX::CallExport(const String& libraryPath, const char* functionName) {
   dlx::TLibraryHandle library;
   const String fullPath = CanonicalPath(libraryPath);
+  const String function = dlx::FromUtf8(functionName ? functionName : "");
+  // A library that a standard user could have replaced, or planted beside, is never loaded here.
+  if (!fullPath.empty() && dlx::FileExists(fullPath) && !MayRunElevated(fullPath, u"loaded")) {
+    dlx::Log(u"\"" + libraryPath + u"\": " + function + u" skipped");
+    return false;
+  }
   if (!fullPath.empty()) {
     dlx::TThreadErrorMode errorMode(SEM_FAILCRITICALERRORS);
     library.Reset(LoadFromItsFolder(fullPath));
   }
-  const String function = dlx::FromUtf8(functionName ? functionName : "");
   if (!library) {
     dlx::Log(u"Cannot load \"" + libraryPath + u"\" (" + dlx::IntToStr(static_cast<int64_t>(GetLastError())) +
              u"); " + function + u" skipped");

@@ -89,8 +89,10 @@ String FolderOf(const String& path) {
   return dlx::IncludeTrailingPathDelimiter(dlx::ExtractFilePath(path));
 }
 
+// Where the uninstaller's copy runs from: not the user's temporary folder, whose parent the user
+// controls, but a folder that no standard user can rename or replace.
 String ReadTempFolder() {
-  return dlx::IncludeTrailingPathDelimiter(dlx::GetTempPath());
+  return AdminTempFolder();
 }
 
 int ShellStartAndWait(const String& file, const String& parameters, const String& directory) {
@@ -383,18 +385,17 @@ void RemoveUninstallerCopy(const String& program) {
   if (dlx::DeleteFile(program)) {
     dlx::Log(u"Deleted the uninstaller's copy \"" + program + u"\"");
   } else {
-    // A program still running cannot be deleted, but it can be renamed: parked in the temporary
+    // A program still running cannot be deleted, but it can be renamed: parked in a private
     // folder under a fresh name, it leaves its folder free and goes at the next restart.
     String parked;
     try {
-      parked = dlx::GetTempFileName(u"delete");
-      dlx::DeleteFile(parked);  // the system made the name as a file; the move needs it free
+      parked = ParkingName();
     } catch (const dlx::EDLXException& e) {
       dlx::Log(u"No temporary name to move the uninstaller's copy aside: " + e.Message());
     }
     if (!parked.empty() && dlx::MoveFile(program, parked)) {
       dlx::Log(u"Moved the uninstaller's copy \"" + program + u"\" to \"" + parked + u"\"");
-      ScheduleDeleteAtReboot(parked);
+      DeleteParkedAtRestart(parked);
     } else {
       DeleteFileOrSchedule(program);
     }

@@ -12,6 +12,23 @@
 // restart, so that its name is free at once. Never raises; what happened goes to the log.
 void DeleteFileOrSchedule(const dlx::String& path);
 
+// The folder below which the elevated run keeps its private folders: the system's temporary
+// folder, which a standard user may add to but whose entries made by administrators no standard
+// user may rename or replace (unlike the user's own temporary folder, whose parent the user
+// controls); the common application-data folder when it is missing. With a trailing backslash.
+dlx::String AdminTempFolder();
+
+// A fresh name for a file moved out of the way until the next restart, in a private folder of this
+// process below AdminTempFolder (made on first use). Raises the system's error when no folder can
+// be made.
+dlx::String ParkingName();
+// Schedules a parked file, and after it its folder, for deletion at the next restart.
+bool DeleteParkedAtRestart(const dlx::String& parked);
+
+// Takes the path out of the system's list of deletions at the next restart (a file the run put
+// back where it was); true when it was listed.
+bool CancelDeleteAtRestart(const dlx::String& path);
+
 // Starts the program (a full path) with the arguments as a new visible process, the program's path
 // quoted on its command line and no handle inherited; waits up to five seconds for it to be ready
 // for input and, unless that wait timed out, until it ends. False when the process could not be

@@ -194,3 +194,15 @@ bool IsProtectedFolder(const String& path, const std::vector<String>& protectedF
 bool IsProtectedFolder(const String& path) {
   return IsProtectedFolder(path, ProtectedFolders());
 }
+
+std::vector<String> ProgramFilesFolders() {
+  std::vector<String> list;
+  for (const int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86}) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (SHGetSpecialFolderPathW(nullptr, buffer, csidl, FALSE)) AddFolder(list, dlx::FromW(buffer));
+  }
+  // A 32-bit process sees the 64-bit folder only through this variable.
+  for (const wchar_t* name : {L"ProgramW6432", L"ProgramFiles", L"ProgramFiles(x86)"})
+    AddFolder(list, Environment(name));
+  return list;
+}

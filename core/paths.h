@@ -31,3 +31,7 @@ std::vector<dlx::String> ProtectedFolders();
 // read when none is given). The path is made canonical first.
 bool IsProtectedFolder(const dlx::String& path);
 bool IsProtectedFolder(const dlx::String& path, const std::vector<dlx::String>& protectedFolders);
+
+// The program-files folders of both views (the 64-bit ones too in a 32-bit process), canonical:
+// the places where only administrators put programs.
+std::vector<dlx::String> ProgramFilesFolders();

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/confined_folder.h"
 #include "core/file_utils.h"
 #include "core/paths.h"
 #include "core/pending_restart.h"
@@ -40,28 +41,8 @@ bool IsMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
 }
 
-// The form the system takes for any length.
-String LongForm(const String& canonical) {
-  if (canonical.rfind(u"\\\\", 0) == 0) return u"\\\\?\\UNC\\" + canonical.substr(2);
-  return u"\\\\?\\" + canonical;
-}
-
-// Where the object behind the handle really is, canonical; empty when the system cannot tell.
-String FinalPath(HANDLE handle) {
-  std::vector<wchar_t> buffer(MAX_PATH + 1);
-  DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (length >= buffer.size()) {
-    buffer.resize(length + 1);
-    length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  }
-  if (length == 0 || length >= buffer.size()) return String();
-  return CanonicalPath(dlx::FromW(buffer.data(), length));
-}
-
 dlx::TScopedHandle Open(const String& canonical, DWORD access, DWORD& error) {
-  dlx::TScopedHandle handle(CreateFileW(dlx::W(LongForm(canonical)), access, kShareAll, nullptr,
+  dlx::TScopedHandle handle(CreateFileW(dlx::W(LongPathOf(canonical)), access, kShareAll, nullptr,
                                         OPEN_EXISTING, kNoFollow, nullptr));
   error = handle ? ERROR_SUCCESS : GetLastError();
   return handle;
@@ -91,7 +72,7 @@ bool ListFolder(HANDLE folder, const String& folderPath, std::vector<String>& na
     }
   }
   WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirstFileExW(dlx::W(LongForm(folderPath + u"\\*")), FindExInfoBasic, &data,
+  const HANDLE find = FindFirstFileExW(dlx::W(LongPathOf(folderPath + u"\\*")), FindExInfoBasic, &data,
                                        FindExSearchNameMatch, nullptr, 0);
   if (find == INVALID_HANDLE_VALUE) {
     dlx::Log(u"Cannot list \"" + folderPath + u"\": " + ErrorText(GetLastError()));
@@ -113,34 +94,21 @@ bool ClearReadOnly(HANDLE handle, DWORD attributes) {
   return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic)) != 0;
 }
 
-bool MarkForDeletion(HANDLE handle) {
-  FILE_DISPOSITION_INFO disposition{TRUE};  // its one member, named like a macro of windows.h
-  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition)) != 0;
-}
-
-// A file in use: its name is freed at once by renaming it (through the same handle) into the
-// temporary folder, and the next restart removes it there.
+// A file in use: its name is freed at once by renaming it (through the same handle) into a private
+// folder of the run, and the next restart removes it there.
 bool MoveAside(HANDLE handle, const String& path) {
   String parked;
   try {
-    parked = CanonicalPath(dlx::GetTempFileName(u"delete"));
+    parked = CanonicalPath(ParkingName());
   } catch (const dlx::EDLXException& e) {
-    dlx::Log(u"No temporary name for moving \"" + path + u"\" aside: " + e.Message());
+    dlx::Log(u"No folder for moving \"" + path + u"\" aside: " + e.Message());
     return false;
   }
-  const String target = u"\\??\\" + (parked.rfind(u"\\\\", 0) == 0 ? u"UNC\\" + parked.substr(2) : parked);
-  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + (target.size() + 1) * sizeof(wchar_t));
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = TRUE;  // the placeholder the system created for the name
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
-  std::copy(target.begin(), target.end(), rename->FileName);
-  if (!SetFileInformationByHandle(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+  if (!RenameByHandle(handle, parked, false)) {
     dlx::Log(u"Cannot move \"" + path + u"\" aside to \"" + parked + u"\": " + ErrorText(GetLastError()));
-    DeleteFileW(dlx::W(LongForm(parked)));
     return false;
   }
-  const bool scheduled = MoveFileExW(dlx::W(LongForm(parked)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  const bool scheduled = DeleteParkedAtRestart(parked);
   NoteRestartNeeded(path);
   dlx::Log(u"In use: \"" + path + u"\" moved to \"" + parked + u"\"" +
            (scheduled ? String(u", deleted at the next restart")
@@ -149,7 +117,7 @@ bool MoveAside(HANDLE handle, const String& path) {
 }
 
 bool StillThere(const String& path) {
-  return GetFileAttributesW(dlx::W(LongForm(path))) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(dlx::W(LongPathOf(path))) != INVALID_FILE_ATTRIBUTES;
 }
 
 TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path);
@@ -166,29 +134,16 @@ TSafeDeleteResult DeleteChildren(const TDeleteContext& context, HANDLE folder, c
   return result;
 }
 
-// A file someone holds without delete sharing: the check is made through a handle that only
-// reads attributes (it never conflicts), then the file goes the way of DeleteFileOrSchedule.
-TSafeDeleteResult DeleteLocked(const TDeleteContext& context, const String& path) {
-  DWORD error = ERROR_SUCCESS;
-  String final;
-  {
-    const dlx::TScopedHandle handle = Open(path, FILE_READ_ATTRIBUTES, error);
-    if (!handle) {
-      dlx::Log(u"Cannot delete \"" + path + u"\": " + ErrorText(error));
-      return TSafeDeleteResult::sdFailed;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    final = FinalPath(handle.Get());
-    if (final.empty() || !IsPathInside(final, context.root, true) ||
-        !GetFileInformationByHandle(handle.Get(), &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-      dlx::Log(u"Not deleted: \"" + path + u"\" is in use and is no plain file inside \"" + context.root +
-               u"\"");
-      return TSafeDeleteResult::sdFailed;
-    }
+// A file someone holds without delete sharing can be neither deleted nor renamed: it is asked for
+// again a few times (a reader closing it soon), always through a handle of its own, and otherwise
+// stays. Nothing is done by path after a check, since the path may lead elsewhere by then.
+dlx::TScopedHandle OpenWhenReleased(const String& path, DWORD& error) {
+  dlx::TScopedHandle handle;
+  for (int attempt = 0; attempt < 3 && !handle && error == ERROR_SHARING_VIOLATION; ++attempt) {
+    Sleep(100);
+    handle = Open(path, kDeleteAccess, error);
   }
-  DeleteFileOrSchedule(final);
-  return StillThere(final) ? TSafeDeleteResult::sdFailed : TSafeDeleteResult::sdDeleted;
+  return handle;
 }
 
 TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path) {
@@ -199,14 +154,18 @@ TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path
     // A file opened by someone for writing refuses a second reader: ask for less.
     listable = false;
     handle = Open(path, kDeleteAccess, error);
+    if (!handle) handle = OpenWhenReleased(path, error);
   }
   if (!handle) {
     if (IsMissing(error)) return TSafeDeleteResult::sdNotFound;
-    if (error == ERROR_SHARING_VIOLATION) return DeleteLocked(context, path);
+    if (error == ERROR_SHARING_VIOLATION) {
+      dlx::Log(u"Not deleted: \"" + path + u"\" is in use by another program; it stays");
+      return TSafeDeleteResult::sdFailed;
+    }
     dlx::Log(u"Cannot delete \"" + path + u"\": " + ErrorText(error));
     return TSafeDeleteResult::sdFailed;
   }
-  const String final = FinalPath(handle.Get());
+  const String final = FinalPathOf(handle.Get());
   if (final.empty() || !IsPathInside(final, context.root, true)) {
     dlx::Log(u"Not deleted: \"" + path + u"\" leads to \"" + final + u"\", outside \"" + context.root +
              u"\"");
@@ -237,10 +196,7 @@ TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path
       dlx::Log(u"Cannot delete \"" + final + u"\": " + ErrorText(deleteError));
       return TSafeDeleteResult::sdFailed;
     }
-    if (MoveAside(handle.Get(), final)) return TSafeDeleteResult::sdDeleted;
-    handle.Reset();
-    DeleteFileOrSchedule(final);
-    return StillThere(final) ? TSafeDeleteResult::sdFailed : TSafeDeleteResult::sdDeleted;
+    return MoveAside(handle.Get(), final) ? TSafeDeleteResult::sdDeleted : TSafeDeleteResult::sdFailed;
   }
   handle.Reset();  // the deletion happens as the last handle closes
   if (StillThere(final)) {
@@ -264,11 +220,11 @@ namespace {
 // Opens the root and learns where it really is; false (with the result to return) when it cannot.
 bool OpenRoot(const String& rootText, const String& target, TDeleteContext& context,
               TSafeDeleteResult& result) {
-  // The root may itself be reached through a link (a folder moved to another drive); what
-  // counts is where it really is.
-  const dlx::TScopedHandle rootHandle(CreateFileW(dlx::W(LongForm(rootText)), FILE_READ_ATTRIBUTES, kShareAll,
-                                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                                  nullptr));
+  // Folders on the way to the root may be links (a folder moved to another drive): what counts is
+  // where the root really is. The root itself must be a folder, never a link to one, or whoever
+  // made the link would choose what is deleted.
+  const dlx::TScopedHandle rootHandle(CreateFileW(dlx::W(LongPathOf(rootText)), FILE_READ_ATTRIBUTES,
+                                                  kShareAll, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
   if (!rootHandle) {
     const DWORD error = GetLastError();
     if (IsMissing(error)) {
@@ -280,7 +236,14 @@ bool OpenRoot(const String& rootText, const String& target, TDeleteContext& cont
     result = TSafeDeleteResult::sdFailed;
     return false;
   }
-  context.root = FinalPath(rootHandle.Get());
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (IsReparsePoint(rootText) || !GetFileInformationByHandle(rootHandle.Get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    dlx::Log(u"Not deleted: \"" + target + u"\", its folder \"" + rootText + u"\" is a link");
+    result = TSafeDeleteResult::sdRefused;
+    return false;
+  }
+  context.root = FinalPathOf(rootHandle.Get());
   if (context.root.empty()) {
     dlx::Log(u"Not deleted: \"" + target + u"\", the system cannot tell where \"" + rootText + u"\" is");
     result = TSafeDeleteResult::sdFailed;

@@ -8,6 +8,7 @@
 #include "core/elevation.h"
 #include "core/entry.h"
 #include "core/errors.h"
+#include "core/file_utils.h"
 #include "core/resources.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
@@ -71,7 +72,7 @@ void TInstallerActionAddonsInstall::Execute() {
   if (fileName.empty() || fileName == u"." || fileName == u"..")
     throw EInstallerInstallError(FormatText(u"Cannot locate \"%s\" file in setup archive", {entry}));
   std::unique_ptr<dlx::TDLXMemoryStream> program = Resources().GetFile(entry);
-  const String folder = CreatePrivateFolder(dlx::GetTempPath());
+  const String folder = CreatePrivateFolder(AdminTempFolder());
   installerPath_ = dlx::ExpandFileName(folder + fileName);
   SaveStream(*program, installerPath_);
   ScheduleRemoval(installerPath_);

@@ -11,11 +11,14 @@
 #include <system_error>
 #include <thread>
 
+#include "core/confined_folder.h"
 #include "core/errors.h"
+#include "core/paths.h"
 #include "core/texts.h"
 #include "lib/file_system.h"
 #include "lib/log.h"
 #include "lib/platform/fs.h"
+#include "lib/platform/text.h"
 #include "lib/win/handles.h"
 #include "product/zip_file_io.h"
 
@@ -116,20 +119,6 @@ FILETIME FromDosTime(uLong dos) {
 
 // The file holds exactly the data of the size and CRC-32 (then it needs no restoring, even when
 // another program keeps it open).
-bool FileHasContent(const String& path, uint64_t size, uint32_t crc, uint8_t* buffer) {
-  dlx::TScopedHandle file(CreateFileW(dlx::W(path), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  LARGE_INTEGER actual{};
-  if (!file || !GetFileSizeEx(file.Get(), &actual) || static_cast<uint64_t>(actual.QuadPart) != size)
-    return false;
-  uLong sum = crc32(0, nullptr, 0);
-  DWORD read = 0;
-  while (ReadFile(file.Get(), buffer, static_cast<DWORD>(kBufferSize), &read, nullptr) && read > 0)
-    sum = crc32(sum, buffer, read);
-  return sum == crc;
-}
-
 String EntryNameText(const char* name, bool utf8) {
   return utf8 ? dlx::FromUtf8(name) : dlx::FromW(std::wstring(name, name + std::strlen(name)).c_str());
 }
@@ -161,13 +150,15 @@ struct TEntryInfo {
 };
 
 bool CurrentEntry(unzFile file, TEntryInfo& entry) {
-  char name[4096];
-  uint8_t extra[1024];
-  if (unzGetCurrentFileInfo64(file, &entry.Info, name, sizeof name, extra, sizeof extra, nullptr, 0) !=
-      UNZ_OK)
+  // The sizes first: a name or an extra field may be as long as the format allows (64 KiB).
+  if (unzGetCurrentFileInfo64(file, &entry.Info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  std::vector<char> name(entry.Info.size_filename + 1, '\0');
+  entry.Extra.assign(entry.Info.size_file_extra, 0);
+  if (unzGetCurrentFileInfo64(file, &entry.Info, name.data(), static_cast<uLong>(name.size()),
+                              entry.Extra.empty() ? nullptr : entry.Extra.data(),
+                              static_cast<uLong>(entry.Extra.size()), nullptr, 0) != UNZ_OK)
     return false;
-  entry.Name = name;
-  entry.Extra.assign(extra, extra + std::min<size_t>(entry.Info.size_file_extra, sizeof extra));
+  entry.Name.assign(name.data(), entry.Info.size_filename);
   return true;
 }
 
@@ -222,8 +213,9 @@ constexpr size_t kPreparedWindow = 16;
 bool OpenSource(const String& sourcePath, dlx::TScopedHandle& source, BY_HANDLE_FILE_INFORMATION& info,
                 DWORD& error, String& errorText) {
   const String path = LongPath(sourcePath);
+  // A link swapped in after the listing is read as itself (no data), never its target.
   source.Reset(CreateFileW(dlx::W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                           FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!source) {
     error = GetLastError();
     errorText = u"Cannot open the file";
@@ -503,13 +495,63 @@ void VerifyBackupArchive(const String& fileName, const std::vector<TBackupEntryR
            u" entries)");
 }
 
+namespace {
+
+// The folders the restore writes into, each opened once.
+class TRestoreFolders {
+ public:
+  explicit TRestoreFolders(const TRestoreRootOf& rootOf) : rootOf_(rootOf) {}
+
+  // The opened folder that the path must be written through; null (logged) when it cannot be.
+  const TConfinedFolder* For(const String& path) {
+    TRestoreRoot root;
+    if (rootOf_) {
+      root = rootOf_(path);
+    } else {
+      // Without a root, no link may lie anywhere on the way from the drive's root.
+      const std::vector<String> parts = PathComponents(CanonicalPath(path));
+      if (!parts.empty()) root = {parts.front() + u"\\", true};
+    }
+    if (root.Folder.empty()) return nullptr;
+    const String key = dlx::UpperCaseText(CanonicalPath(root.Folder));
+    for (const auto& known : folders_)
+      if (known.first == key) return known.second.get();
+    auto folder = std::make_unique<TConfinedFolder>();
+    // A data folder that the run removed is made again, in its parent as it is.
+    const bool missing = !dlx::DirectoryExists(root.Folder) && !IsReparsePoint(root.Folder);
+    if (!folder->Open(root.Folder,
+                      root.Exact ? TConfinedFolder::TRootRule::rrExact : TConfinedFolder::TRootRule::rrNoLink,
+                      missing))
+      folder.reset();
+    folders_.emplace_back(key, std::move(folder));
+    return folders_.back().second.get();
+  }
+
+ private:
+  TRestoreRootOf rootOf_;
+  std::vector<std::pair<String, std::unique_ptr<TConfinedFolder>>> folders_;
+};
+
+bool HandleHasContent(HANDLE file, uint64_t size, uint32_t crc, uint8_t* buffer) {
+  LARGE_INTEGER actual{};
+  if (!GetFileSizeEx(file, &actual) || static_cast<uint64_t>(actual.QuadPart) != size) return false;
+  uLong sum = crc32(0, nullptr, 0);
+  DWORD read = 0;
+  while (ReadFile(file, buffer, static_cast<DWORD>(kBufferSize), &read, nullptr) && read > 0)
+    sum = crc32(sum, buffer, read);
+  return sum == crc;
+}
+
+}  // namespace
+
 int RestoreBackupArchive(const String& fileName, const std::function<String(const String&)>& target,
-                         dlx::TDLXStringList& failures) {
+                         dlx::TDLXStringList& failures, const TRestoreRootOf& rootOf) {
   TUnzip archive(fileName);
   if (!archive.Get()) {
     failures.Add(u"Cannot open the backup \"" + fileName + u"\"");
     return 0;
   }
+  TRestoreFolders folders(rootOf);
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
   int restored = 0;
   for (int result = unzGoToFirstFile(archive.Get()); result == UNZ_OK;
@@ -522,19 +564,26 @@ int RestoreBackupArchive(const String& fileName, const std::function<String(cons
     const String name = EntryNameText(entry.Name.c_str(), entry.Info.flag & kUtf8NameFlag);
     const String path = target(name);
     if (path.empty()) continue;
-    dlx::ForceDirectories(dlx::ExtractFilePath(path));
-    const String longPath = LongPath(path);
-    if (FileHasContent(longPath, entry.Info.uncompressed_size, static_cast<uint32_t>(entry.Info.crc),
-                       buffer.get())) {
-      ++restored;
+    // Written only through handles confirmed to be the folders and the file meant: a link planted
+    // in a folder that is put back is never followed.
+    const TConfinedFolder* folder = folders.For(path);
+    if (!folder || !folder->ForceFolder(dlx::ExtractFilePath(path))) {
+      failures.Add(u"Cannot restore \"" + path + u"\": its folder is missing or is a link");
       continue;
     }
-    // Attributes such as read-only are put back after the data.
-    SetFileAttributesW(dlx::W(longPath), FILE_ATTRIBUTE_NORMAL);
-    bool ok = false;
     {
-      dlx::TScopedHandle file(CreateFileW(dlx::W(longPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+      const dlx::TScopedHandle existing = folder->OpenFile(path, GENERIC_READ);
+      if (existing && HandleHasContent(existing.Get(), entry.Info.uncompressed_size,
+                                       static_cast<uint32_t>(entry.Info.crc), buffer.get())) {
+        ++restored;
+        continue;
+      }
+    }
+    bool ok = false;
+    DWORD error = ERROR_SUCCESS;
+    {
+      const dlx::TScopedHandle file = folder->CreateFileForWrite(path);
+      if (!file) error = GetLastError();
       if (file && unzOpenCurrentFile(archive.Get()) == UNZ_OK) {
         ok = true;
         int read;
@@ -549,14 +598,19 @@ int RestoreBackupArchive(const String& fileName, const std::function<String(cons
         FILETIME write = FromDosTime(entry.Info.dosDate), creation = write;
         ReadNtfsExtra(entry.Extra.data(), entry.Extra.size(), write, creation);
         if (ok) SetFileTime(file.Get(), &creation, nullptr, &write);
+        // Attributes such as read-only go on after the data, through the same handle.
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes =
+            entry.Info.external_fa & 0xFFFF & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
+        if (ok && basic.FileAttributes)
+          SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+        if (!ok) error = GetLastError();
       }
     }
     if (!ok) {
-      failures.Add(u"Cannot restore \"" + path + u"\" (" + dlx::IntToStr(GetLastError()) + u")");
+      failures.Add(u"Cannot restore \"" + path + u"\" (" + dlx::IntToStr(static_cast<int64_t>(error)) + u")");
       continue;
     }
-    if (entry.Info.external_fa & 0xFFFF)
-      SetFileAttributesW(dlx::W(longPath), entry.Info.external_fa & 0xFFFF);
     ++restored;
   }
   return restored;

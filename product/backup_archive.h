@@ -76,10 +76,20 @@ class TBackupArchiveWriter {
 // naming the first entry that differs.
 void VerifyBackupArchive(const dlx::String& fileName, const std::vector<TBackupEntryRecord>& records);
 
+// The folder a restored file must be written through, and whether no link may lie on the way to
+// it (Exact) or only the folder itself must be none.
+struct TRestoreRoot {
+  dlx::String Folder;
+  bool Exact = false;
+};
+using TRestoreRootOf = std::function<TRestoreRoot(const dlx::String& path)>;
+
 // Writes every entry of the archive back to the path that target gives for its name (names with
 // "/" or "\" alike; an empty path skips the entry), creating folders, replacing files (read-only
-// ones too), and restoring the entry's times and attributes. Failures are appended to failures
-// (one line each) and the rest goes on. Returns the number of files restored.
+// ones too), and restoring the entry's times and attributes. Every folder and file is made and
+// written through handles confined to the root that rootOf names for it (without one: the drive's
+// root, with no link on the way); a link in the way fails that entry. Failures are appended to
+// failures (one line each) and the rest goes on. Returns the number of files restored.
 int RestoreBackupArchive(const dlx::String& fileName,
                          const std::function<dlx::String(const dlx::String&)>& target,
-                         dlx::TDLXStringList& failures);
+                         dlx::TDLXStringList& failures, const TRestoreRootOf& rootOf = nullptr);

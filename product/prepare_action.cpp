@@ -6,9 +6,12 @@
 #include <unordered_set>
 
 #include "core/app_repository.h"
+#include "core/code_trust.h"
+#include "core/confined_folder.h"
 #include "core/errors.h"
 #include "core/file_utils.h"
 #include "core/installer.h"
+#include "core/paths.h"
 #include "core/product_info.h"
 #include "core/resources.h"
 #include "core/safe_delete.h"
@@ -101,6 +104,18 @@ void TInstallerActionPrepare::Execute() {
   rollback_->CaptureRegistry(
       {ProductInfo().GetName(), zuva_names::kUninstallKey, zuva_names::kUninstallKeyOld});
   rollback_->CaptureFiles();
+  // A new folder outside the program-files folders would inherit what its parent allows (users may
+  // write into C:\\ or a folder of their own): it gets the program-files folders' rules, so that
+  // later elevated runs can trust the code in it. A portable copy stays its owner's.
+  if (!Installer->HasOption(ioPortable) && !dlx::DirectoryExists(dest)) {
+    const String folder = CanonicalPath(dest);
+    const auto programFiles = ProgramFilesFolders();
+    if (std::none_of(programFiles.begin(), programFiles.end(),
+                     [&](const String& root) { return IsPathInside(folder, root, false); })) {
+      ForceTargetFolder(dest);
+      ApplyProgramFilesSecurity(dest);
+    }
+  }
   auto rollback = rollback_;
   RunRollback() = rollback_;
   RunJournal().Record(
@@ -184,8 +199,16 @@ void TInstallerActionPrepare::Backup(dlx::TDLXStringList& deleteList) {
 
   // The run's own log is neither archived nor deleted: the run is still writing it.
   std::vector<const TInstallerFileListItem*> items;
-  for (int i = 0; i < files.Count(); ++i)
-    if (!IsRunLog(files.Items(i)->FileName)) items.push_back(files.Items(i));
+  for (int i = 0; i < files.Count(); ++i) {
+    const String& file = files.Items(i)->FileName;
+    if (IsRunLog(file)) continue;
+    // A file link would put its target, any file this run may read, into the archive.
+    if (IsReparsePoint(file)) {
+      dlx::Log(u"Not backed up, it is a link: \"" + file + u"\"");
+      continue;
+    }
+    items.push_back(files.Items(i));
+  }
 
   ReportStatus(GetCommonText(u"A1"));
   if (items.empty()) return;
@@ -261,7 +284,7 @@ void TInstallerActionPrepare::DeleteListed(dlx::TDLXStringList& deleteList) {
   RemoveDuplicatePaths(folders);
   folders.Sort();
   for (int i = folders.Count() - 1; i >= 0; --i)
-    if (rollback_->MayRemoveFolder(folders.Strings(i)) && dlx::RemoveDirectory(folders.Strings(i)))
+    if (rollback_->MayRemoveFolder(folders.Strings(i)) && rollback_->RemoveEmptyFolder(folders.Strings(i)))
       dlx::Log(u"Removed empty folder \"" + folders.Strings(i) + u"\"");
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/activex.h"
 #include "core/app_repository.h"
+#include "core/confined_folder.h"
 #include "core/entry.h"
 #include "core/errors.h"
 #include "core/file_utils.h"
@@ -113,21 +114,49 @@ String TPrepareRollback::RootOf(const String& path) const {
   return String();
 }
 
+String TPrepareRollback::FolderRootOf(const String& folder) const {
+  const String canonical = CanonicalPath(folder);
+  if (SamePath(canonical, CanonicalPath(dest_))) return dest_;
+  for (const String& data : dataFolders_)
+    if (SamePath(canonical, CanonicalPath(data))) return data;
+  return RootOf(folder);
+}
+
+namespace {
+
+// The installation folder may be reached through links an administrator made; a user's data
+// folder must be reached through none.
+TConfinedFolder::TRootRule RuleFor(const String& root, const String& dest) {
+  return SamePath(CanonicalPath(root), CanonicalPath(dest)) ? TConfinedFolder::TRootRule::rrNoLink
+                                                            : TConfinedFolder::TRootRule::rrExact;
+}
+
+}  // namespace
+
+bool TPrepareRollback::RemoveEmptyFolder(const String& folder) const {
+  const String root = FolderRootOf(folder);
+  TConfinedFolder confined;
+  return !root.empty() && confined.Open(root, RuleFor(root, dest_)) && confined.RemoveEmptyFolder(folder);
+}
+
 bool TPrepareRollback::HoldAside(const String& path) {
-  return !RootOf(path).empty() && MoveAside(path);
+  const String root = RootOf(path);
+  return !root.empty() && MoveAside(path, root);
 }
 
 bool TPrepareRollback::HoldAsideIn(const String& path, const String& root) {
-  return PathInsideFolder(path, root) && MoveAside(path);
+  return PathInsideFolder(path, root) && MoveAside(path, root);
 }
 
-bool TPrepareRollback::MoveAside(const String& path) {
-  const DWORD attributes = GetFileAttributesW(dlx::W(dlx::ApplyLongPathRule(path)));
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
-    return false;
+bool TPrepareRollback::MoveAside(const String& path, const String& root) {
+  // Checked and moved through one handle: a link swapped in on the way is not followed, so no
+  // other file is ever taken away (and deleted at the next restart) in its place.
+  TConfinedFolder folder;
+  if (!folder.Open(root, RuleFor(root, dest_))) return false;
+  const dlx::TScopedHandle file = folder.OpenFile(path, DELETE);
+  if (!file) return false;
   try {
-    if (holdFolder_.empty()) holdFolder_ = CreatePrivateFolder(dlx::GetTempPath());
+    if (holdFolder_.empty()) holdFolder_ = CreatePrivateFolder(AdminTempFolder());
   } catch (const dlx::EDLXException& e) {
     dlx::Log(u"No folder to hold files aside in: " + e.Message());
     return false;
@@ -136,14 +165,17 @@ bool TPrepareRollback::MoveAside(const String& path) {
       holdFolder_ + dlx::IntToStr(static_cast<int64_t>(held_.size())) + u"_" + dlx::ExtractFileName(path);
   // Recorded first: a run killed right after the move still knows where the file went.
   Note({u"held", path, target});
-  if (!MoveFileExW(dlx::W(dlx::ApplyLongPathRule(path)), dlx::W(dlx::ApplyLongPathRule(target)),
-                   MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
+  // Within one volume only; a file on another volume is deleted instead (the caller's part).
+  if (!RenameByHandle(file.Get(), CanonicalPath(target), false)) {
+    dlx::Log(u"Cannot hold \"" + path + u"\" aside in \"" + target + u"\" (" +
+             dlx::IntToStr(static_cast<int64_t>(GetLastError())) + u")");
     return false;
+  }
   // Gone for good at the next restart, unless the rollback takes it back first.
   MoveFileExW(dlx::W(dlx::ApplyLongPathRule(target)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   // And the folder after the files (restart operations run in the order they were made).
   MoveFileExW(dlx::W(dlx::ExcludeTrailingPathDelimiter(holdFolder_)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  held_.emplace_back(path, target);
+  held_.push_back({path, target, root});
   dlx::Log(u"Deleted \"" + path + u"\" (held in \"" + target + u"\" until the run ends)");
   return true;
 }
@@ -245,8 +277,10 @@ void TPrepareRollback::RemoveCreated(const String& root, dlx::TDLXStringList& re
   // Deepest first: a folder's path is longer than its parent's.
   std::sort(folders.begin(), folders.end(),
             [](const String& a, const String& b) { return a.size() > b.size(); });
+  TConfinedFolder confined;
+  if (!confined.Open(root, RuleFor(root, dest_))) return;
   for (const String& folder : folders)
-    if (dlx::RemoveDirectory(folder)) dlx::Log(u"Rollback: removed folder \"" + folder + u"\"");
+    if (confined.RemoveEmptyFolder(folder)) dlx::Log(u"Rollback: removed folder \"" + folder + u"\"");
   if (failed) report.Add(CommonText(u"R5", {dlx::IntToStr(failed), root}));
 }
 
@@ -325,12 +359,11 @@ std::shared_ptr<TPrepareRollback> TPrepareRollback::Load(const String& dest,
       int64_t count = 0;
       if (dlx::TryStrToInt(record[1], count)) rollback->deleted_ = static_cast<int>(count);
     } else if (kind == u"held" && fields == 3) {
-      const bool from = !rollback->RootOf(record[1]).empty() ||
-                        std::any_of(linkFolders.begin(), linkFolders.end(), [&](const String& folder) {
-                          return PathInsideFolder(record[1], folder);
-                        });
-      if (from && PathInsideFolder(record[2], dlx::GetTempPath()))
-        rollback->held_.emplace_back(record[1], record[2]);
+      String root = rollback->RootOf(record[1]);
+      for (const String& folder : linkFolders)
+        if (root.empty() && PathInsideFolder(record[1], folder)) root = folder;
+      if (!root.empty() && PathInsideFolder(record[2], AdminTempFolder()))
+        rollback->held_.push_back({record[1], record[2], root});
       else
         refuse(record);
     } else if (kind == u"unregistered" && fields == 2) {
@@ -379,7 +412,12 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
           const auto found = sources.find(EntryKey(name));
           return found == sources.end() ? String() : found->second;
         },
-        failures);
+        failures,
+        [this](const String& path) {
+          const String root = RootOf(path);
+          return TRestoreRoot{root,
+                              !root.empty() && RuleFor(root, dest_) == TConfinedFolder::TRootRule::rrExact};
+        });
     if (failures.Count() == 0) {
       report.Add(CommonText(u"R1", {archive_, dlx::IntToStr(restored)}));
     } else {
@@ -395,13 +433,22 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
   int failedHeld = 0;
   for (auto held = held_.rbegin(); held != held_.rend(); ++held) {
     // A run killed between recording a move and making it left the file where it was.
-    if (!dlx::FileExists(held->second)) continue;
-    dlx::ForceDirectories(dlx::ExtractFilePath(held->first));
-    if (MoveFileExW(dlx::W(dlx::ApplyLongPathRule(held->second)), dlx::W(dlx::ApplyLongPathRule(held->first)),
-                    MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      dlx::Log(u"Rollback: put back \"" + held->first + u"\"");
-    else
+    if (!dlx::FileExists(held->Now)) continue;
+    // Put back by handle into its folder opened through its root: a link planted meanwhile where
+    // the file was is never followed.
+    const dlx::TScopedHandle file(CreateFileW(
+        dlx::W(dlx::ApplyLongPathRule(held->Now)), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    TConfinedFolder folder;
+    if (file && folder.Open(held->Root, RuleFor(held->Root, dest_)) &&
+        folder.MoveInto(file.Get(), held->Path)) {
+      dlx::Log(u"Rollback: put back \"" + held->Path + u"\"");
+      CancelDeleteAtRestart(held->Now);
+    } else {
+      dlx::Log(u"Rollback: cannot put back \"" + held->Path + u"\" (" +
+               dlx::IntToStr(static_cast<int64_t>(GetLastError())) + u")");
       ++failedHeld;
+    }
   }
   held_.clear();
   if (failedHeld) report.Add(CommonText(u"R6", {dlx::IntToStr(failedHeld)}));

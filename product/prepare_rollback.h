@@ -40,9 +40,9 @@ class TPrepareRollback {
   bool MayRemoveFolder(const dlx::String& folder) const;
 
   // Takes a file that is deleted without a backup (a cache, the self-updater, an old archive) out of the way
-  // instead: moved into a private folder of the temporary folder and deleted at the next restart,
-  // so that a failed run can put it back. False when it could not be moved (the caller deletes
-  // it then).
+  // instead: moved by handle into a private folder below AdminTempFolder and deleted at the next
+  // restart, so that a failed run can put it back. False when it could not be moved (another
+  // volume, a link on the way: the caller deletes it then).
   bool HoldAside(const dlx::String& path);
 
   // The same for a file below another folder that the run may change (a shortcut folder).
@@ -50,6 +50,11 @@ class TPrepareRollback {
 
   // The folder a deletion of the path is confined to (one of MayDelete's), or empty.
   dlx::String RootOf(const dlx::String& path) const;
+  // The same for a folder, which may be the installation folder or a data folder itself.
+  dlx::String FolderRootOf(const dlx::String& folder) const;
+  // Removes the folder, when it is empty, through a handle confined to FolderRootOf (no link is
+  // followed on the way to it, nor removed in its place).
+  bool RemoveEmptyFolder(const dlx::String& folder) const;
 
   // A shell-menu library whose registration the run is about to remove: the rollback registers
   // it again once its file is back.
@@ -82,7 +87,12 @@ class TPrepareRollback {
  private:
   void RemoveCreated(const dlx::String& root, dlx::TDLXStringList& report);
   bool Known(const dlx::String& path) const;
-  bool MoveAside(const dlx::String& path);
+  bool MoveAside(const dlx::String& path, const dlx::String& root);
+  struct THeld {
+    dlx::String Path;  // where it was and goes back to
+    dlx::String Now;   // where it is held
+    dlx::String Root;  // the folder it is put back through
+  };
   void RemoveJournal();
   void Note(const std::vector<dlx::String>& record);
 
@@ -96,7 +106,7 @@ class TPrepareRollback {
   bool changed_ = false;
   int deleted_ = 0;
   dlx::String holdFolder_;
-  std::vector<std::pair<dlx::String, dlx::String>> held_;  // original path, where it is now
+  std::vector<THeld> held_;
   std::vector<dlx::String> unregistered_;
   dlx::String integrated_;
   std::unique_ptr<TJournalFile> journal_;

@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/extract_action.h"
 #include "core/installer.h"
+#include "core/paths.h"
 #include "core/resources.h"
 #include "core/run_lock.h"
 #include "lib/file_system.h"
@@ -45,22 +46,36 @@ namespace {
 constexpr char16_t kSystemSection[] = u"System";
 constexpr char16_t kIntegrationSection[] = u"Integration";
 
-// The folder of the program that shows a window of the class, or false.
+// The folder of the program that shows a window of the class, or false. Any user can show a window
+// of that class from a program of their own: only a program that lies where administrators put
+// programs counts, or the elevated run would install into (and load code from) the user's folder.
 bool FindRunningCopy(const char16_t* windowClass, String& folder) {
   HWND window = FindWindowW(reinterpret_cast<const wchar_t*>(windowClass), nullptr);
   if (!window) return false;
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
-  dlx::TScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  dlx::TScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
   if (!process) {
     dlx::Log(u"A running ZUVA window was found, but its process cannot be opened (" +
              dlx::IntToStr(GetLastError()) + u")");
     return false;
   }
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameExW(process.Get(), nullptr, path, MAX_PATH);
-  folder = dlx::ExtractFilePath(dlx::FromW(path, length));
-  return true;
+  std::vector<wchar_t> path(32768);
+  DWORD length = static_cast<DWORD>(path.size());
+  if (!QueryFullProcessImageNameW(process.Get(), 0, path.data(), &length) || length == 0) {
+    dlx::Log(u"A running ZUVA window was found, but its program's path cannot be read (" +
+             dlx::IntToStr(GetLastError()) + u"): no installed copy");
+    return false;
+  }
+  const String image = CanonicalPath(dlx::FromW(path.data(), length));
+  for (const String& programFiles : ProgramFilesFolders()) {
+    if (image.empty() || !IsPathInside(image, programFiles, false)) continue;
+    folder = dlx::ExtractFilePath(image);
+    return true;
+  }
+  dlx::Log(u"A running ZUVA window belongs to \"" + image +
+           u"\", which lies outside the program-files folders: it is no installed copy, ignored");
+  return false;
 }
 
 }  // namespace

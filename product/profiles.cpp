@@ -1,5 +1,6 @@
 #include "product/profiles.h"
 
+#include "core/confined_folder.h"
 #include "core/installer.h"
 #include "core/product_info.h"
 #include "lib/file_system.h"
@@ -13,6 +14,12 @@ String TInstallerProfileHelper::GetDataPath(const TDLXUserAccountInfo* account, 
   const String folder =
       version >= 4000 ? Installer->ProductInfo().GetName() : String(zuva_names::kDataFolderOld);
   return account->AppDataPath + folder + u"\\";
+}
+
+bool TInstallerProfileHelper::IsReachedWithoutLinks(const String& folder) {
+  if (dlx::DirectoryExists(folder) || IsReparsePoint(folder)) return IsFolderReachedWithoutLinks(folder);
+  // A folder still to be made: the folder it is made in must be no link either.
+  return IsFolderReachedWithoutLinks(dlx::ExtractFilePath(dlx::ExcludeTrailingPathDelimiter(folder)));
 }
 
 std::vector<String> TInstallerProfileHelper::AllDataPaths() {
@@ -33,6 +40,18 @@ void TInstallerProfileHelper::Populate(TInstallerProfileInfoList& list) {
     info->DataPath = GetDataPath(account, newVersion);
     info->OldDataPath = GetDataPath(account, oldVersion);
     if (!dlx::DirectoryExists(info->OldDataPath)) return;
+    // A user may replace the data folder, or a folder on the way to it, by a link to any folder of
+    // the machine; this elevated run would then archive, copy into and delete that folder.
+    const bool linked =
+        account ? !IsReachedWithoutLinks(info->OldDataPath) || !IsReachedWithoutLinks(info->DataPath)
+                : IsReparsePoint(info->OldDataPath) || IsReparsePoint(info->DataPath);
+    if (linked) {
+      dlx::Log(u"Profile " + info->UserName + u": the data folder \"" + info->OldDataPath + u"\" or \"" +
+               info->DataPath +
+               u"\" is a link or is reached through one; the user's data is skipped (neither "
+               u"backed up, nor moved, nor deleted)");
+      return;
+    }
     dlx::Log(u"Profile " + info->UserName + u": " + info->OldDataPath + u" -> " + info->DataPath);
     list.Add(std::move(info));
   };

@@ -35,6 +35,9 @@ class TInstallerProfileHelper {
   // The profiles whose data folder of the installed version exists: the portable copy's one, or
   // one per user account.
   static void Populate(TInstallerProfileInfoList& list);
+  // The folder (or, while it does not exist, the folder it would be made in) is no link and is
+  // reached through none: the only data folders this elevated run reads, changes or deletes.
+  static bool IsReachedWithoutLinks(const dlx::String& folder);
   // Every folder that may be a data folder of a copy in the destination, whatever its version:
   // the portable one and, per account, both generations'.
   static std::vector<dlx::String> AllDataPaths();

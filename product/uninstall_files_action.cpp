@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/confined_folder.h"
 #include "core/installer.h"
 #include "core/paths.h"
 #include "core/resources.h"
@@ -77,6 +78,12 @@ TInstallerActionUninstallFiles::UserDataFolders() {
   const std::unique_ptr<TDLXUserAccountInfoList> accounts = TDLXUserAccounts::Populate();
   for (int i = 0; i < accounts->Count(); ++i) {
     const TDLXUserAccountInfo& account = accounts->Items(i);
+    const String data = TInstallerProfileHelper::GetDataPath(&account, version);
+    if (dlx::DirectoryExists(data) && !TInstallerProfileHelper::IsReachedWithoutLinks(data)) {
+      dlx::Log(u"The data folder \"" + data + u"\" of " + account.UserName +
+               u" is a link or is reached through one; the user's data is skipped");
+      continue;
+    }
     folders.push_back({TInstallerProfileHelper::GetDataPath(&account, version), account.AppDataPath});
   }
   return folders;
@@ -109,10 +116,12 @@ bool TInstallerActionUninstallFiles::IsRunLog(const String& path) const {
 }
 
 void TInstallerActionUninstallFiles::RemoveIfEmpty(const String& folder) {
-  const int64_t attributes = dlx::GetFileAttributes(folder);
-  if (attributes < 0 || !(attributes & dlx::faDirectory) || (attributes & dlx::faReparsePoint)) return;
+  // Through a handle opened from the installation folder down: a folder swapped for a link since
+  // the list was made is neither followed nor removed.
+  TConfinedFolder dest;
+  if (!dest.Open(Installer->DestPath(), TConfinedFolder::TRootRule::rrNoLink)) return;
   // Only an empty folder can be removed: anything a user added keeps it.
-  if (dlx::RemoveDirectory(folder)) dlx::Log(u"Removed the empty folder \"" + folder + u"\"");
+  if (dest.RemoveEmptyFolder(folder)) dlx::Log(u"Removed the empty folder \"" + folder + u"\"");
 }
 
 void TInstallerActionUninstallFiles::DeleteWithContents(const String& folder, const String& root) {

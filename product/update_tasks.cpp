@@ -9,6 +9,7 @@
 
 #include "core/activex.h"
 #include "core/app_repository.h"
+#include "core/confined_folder.h"
 #include "core/errors.h"
 #include "core/file_utils.h"
 #include "core/installer.h"
@@ -46,18 +47,49 @@ void AppendExisting(dlx::TDLXStringList* list, const String& path) {
   if (list && dlx::FileExists(path)) list->Add(path);
 }
 
-// Copies the tree; false at the first failure.
-bool CopyTree(const String& source, const String& target) {
+// Copies one file through handles on both sides: the source is read only when it is a plain file
+// in its folder, the target written only when it is one in the target folder, and the source's
+// times and attributes go to the copy.
+bool CopyConfinedFile(const TConfinedFolder& from, const String& source, const TConfinedFolder& to,
+                      const String& target) {
+  const dlx::TScopedHandle input = from.OpenFile(source, GENERIC_READ);
+  if (!input) return false;
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(input.Get(), FileBasicInfo, &basic, sizeof basic)) return false;
+  const dlx::TScopedHandle output = to.CreateFileForWrite(target);
+  if (!output) return false;
+  std::vector<char> buffer(256 * 1024);
+  for (;;) {
+    DWORD read = 0, written = 0;
+    if (!ReadFile(input.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+      return false;
+    if (read == 0) break;
+    if (!WriteFile(output.Get(), buffer.data(), read, &written, nullptr) || written != read) return false;
+  }
+  basic.ChangeTime.QuadPart = 0;  // left to the system
+  return SetFileInformationByHandle(output.Get(), FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+// Copies the tree below from (a folder inside the source root) to the same place below the target
+// root; false at the first failure. A user may have put links anywhere in either data folder:
+// linked entries of the source are neither entered nor copied, and nothing is written through one
+// in the target.
+bool CopyTree(const TConfinedFolder& source, const String& from, const TConfinedFolder& target,
+              const String& to) {
   dlx::TDLXFindFileInfo info;
   bool targetMade = false;
   bool ok = true;
-  if (dlx::FindFirst(source, u"", dlx::tmAll, info)) {
+  if (dlx::FindFirst(from, u"", dlx::tmAll, info)) {
     do {
+      if (info.FindData.attributes & dlx::platform::kAttrReparsePoint) {
+        dlx::Log(u"Not copied, it is a link: \"" + info.FullPath() + u"\"");
+        continue;
+      }
       // The target is made only when there is something to copy.
-      if (!targetMade) targetMade = dlx::DirectoryExists(target) || dlx::ForceDirectories(target);
-      ok = targetMade &&
-           (info.Type == dlx::ftFolder ? CopyTree(info.FullPath() + u"\\", target + info.Name + u"\\")
-                                       : dlx::CopyFile(info.FullPath(), target + info.Name, false));
+      if (!targetMade) targetMade = target.ForceFolder(to);
+      ok = targetMade && (info.Type == dlx::ftFolder
+                              ? CopyTree(source, info.FullPath() + u"\\", target, to + info.Name + u"\\")
+                              : CopyConfinedFile(source, info.FullPath(), target, to + info.Name));
     } while (ok && dlx::FindNext(info));
     dlx::FindClose(info);
   }
@@ -68,8 +100,24 @@ bool CopyTree(const String& source, const String& target) {
 
 void TSetupHelper::CopyFolder(const String& source, const String& target, bool move) {
   if (dlx::SameText(source, target)) return;
-  if (!CopyTree(dlx::IncludeTrailingPathDelimiter(source), dlx::IncludeTrailingPathDelimiter(target)))
-    throw EInstallerInstallError(FormatText(u"Cannot copy \"%s\" to \"%s\"", {source, target}));
+  const String from = dlx::IncludeTrailingPathDelimiter(source);
+  const String to = dlx::IncludeTrailingPathDelimiter(target);
+  if (!dlx::DirectoryExists(from) && !IsReparsePoint(from)) return;
+  // An empty source folder makes no target.
+  dlx::TDLXFindFileInfo probe;
+  if (!dlx::FindFirst(from, u"", dlx::tmAll, probe)) return;
+  dlx::FindClose(probe);
+  // Both roots are data folders of users: neither may be, or be reached through, a link. The target
+  // is made in its parent, which must exist.
+  TConfinedFolder sourceFolder, targetFolder;
+  bool ok = sourceFolder.Open(from, TConfinedFolder::TRootRule::rrExact);
+  if (ok) {
+    const String parent = dlx::ExtractFilePath(dlx::ExcludeTrailingPathDelimiter(to));
+    ok = (dlx::DirectoryExists(to) || dlx::DirectoryExists(parent) || dlx::ForceDirectories(parent)) &&
+         targetFolder.Open(to, TConfinedFolder::TRootRule::rrExact, true) &&
+         CopyTree(sourceFolder, from, targetFolder, to);
+  }
+  if (!ok) throw EInstallerInstallError(FormatText(u"Cannot copy \"%s\" to \"%s\"", {source, target}));
   dlx::Log(u"Copied \"" + source + u"\" to \"" + target + u"\"");
   if (move) DeleteTree(source, source);
 }
@@ -90,6 +138,11 @@ std::vector<String> ShortcutFolders() {
           GetSpecialFolder(CSIDL_COMMON_STARTMENU)};
 }
 
+// A portable copy may belong to a standard user: nothing of it is loaded or started elevated.
+bool IsPortableCopy() {
+  return Installer->HasOption(ioPortable) || Installer->ProductInfo().IsInstalledPortable();
+}
+
 void TInstallerUpdateTaskRemoveShellMenu::Execute(dlx::TDLXStringList*) {
   // A portable copy registered nothing; its libraries' unregistration would remove what another
   // copy registered under the same names.
@@ -101,6 +154,10 @@ void TInstallerUpdateTaskRemoveShellMenu::Execute(dlx::TDLXStringList*) {
   for (const char16_t* name : zuva_names::kShellMenuLibraries) {
     const String library = Installer->DestPath() + name;
     if (!dlx::FileExists(library)) continue;
+    if (IsPortableCopy()) {
+      dlx::Log(u"Not loaded, it belongs to a portable copy: \"" + library + u"\"");
+      continue;
+    }
     if (rollback_) rollback_->MarkUnregistered(library);
     try {
       TInstallerActiveX::UnregisterServer(library);
@@ -180,7 +237,10 @@ void TInstallerUpdateTaskRemoveFromRegistry::Execute(dlx::TDLXStringList*) {
   const String program = dest + zuva_names::kRegistrar;
   // A removal is best effort: a program that hangs is ended and the removal goes on.
   try {
-    if (!ExecuteAndWait(program, u"/REG=U")) dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
+    if (IsPortableCopy())
+      dlx::Log(u"Not started, it belongs to a portable copy: \"" + program + u"\"");
+    else if (!ExecuteAndWait(program, u"/REG=U"))
+      dlx::Log(u"Cannot start \"" + program + u"\" /REG=U");
   } catch (const dlx::EDLXException& e) {
     dlx::Log(u"Removal goes on without it: " + e.Message());
   }

@@ -237,14 +237,41 @@ run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\found-zuva\' /f
 run "$setup" /AUTO /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\find2.log"
 expect "the ZUVA entry comes first" test -f "$root/found-zuva/ZUVA.exe" -a ! -e "$root/found-zuva3/ZUVA.exe"
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
-cp "$player" "$root/running/ZUVA.exe"
-timeout 120 "$wine_run" "$winroot\\running\\ZUVA.exe" >/dev/null 2>&1 &
+# Only a running copy where administrators put programs counts.
+running=$drive/Program\ Files/ZUVA\ running
+mkdir -p "$running"
+cp "$player" "$running/ZUVA.exe"
+timeout 120 "$wine_run" 'C:\Program Files\ZUVA running\ZUVA.exe' >/dev/null 2>&1 &
 player_pid=$!
 sleep 4
 run "$setup" /AUTO /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\find3.log"
-expect "without entries, the folder of the running main window is used" test -f "$root/running/Registrar.exe"
+expect "without entries, the folder of a running main window in the program files is used" test -f "$running/Registrar.exe"
 kill "$player_pid" 2>/dev/null
 wait "$player_pid" 2>/dev/null
+rm -rf "$running"
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+# A copy any user can start from a folder of their own, with a shell-menu library beside it: the
+# setup installs into its default folder and never loads that library (its removal would delete
+# the value it registered).
+planted=$(appdata_of "$me")/Planted
+mkdir -p "$planted/System"
+cp "$player" "$planted/ZUVA.exe"
+cp "$menu_library" "$planted/System/zuva_menu64.dll"
+run reg add 'HKCU\Software\ZUVA Test' /v zuva_menu64.dll /d planted /f
+planted_before=$(fingerprint "$planted")
+timeout 120 "$wine_run" "C:\\users\\$me\\AppData\\Roaming\\Planted\\ZUVA.exe" >/dev/null 2>&1 &
+player_pid=$!
+sleep 4
+run "$setup" /AUTO /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\find4.log"
+kill "$player_pid" 2>/dev/null
+wait "$player_pid" 2>/dev/null
+expect "a copy running from a user's folder is ignored: the default folder is used" \
+  test -f "$drive/Program Files/ZUVA/ZUVA.exe" -a ! -e "$planted/Registrar.exe"
+expect "the user's folder is as it was" test "$(fingerprint "$planted")" = "$planted_before"
+expect "the library beside it was never loaded" grep -q planted <(reg_text 'HKCU\Software\ZUVA Test')
+expect "the log says why the running copy was ignored" grep -q 'lies outside the program-files folders' <(log_text "$root/find4.log")
+rm -rf "$planted" "$drive/Program Files/ZUVA"
+run reg delete 'HKCU\Software\ZUVA Test' /v zuva_menu64.dll /f
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
 
 clear_data
@@ -346,6 +373,11 @@ expect "3.90: the desktop and start-menu links are back as they were" \
   test "$(cat "$common_desktop/ZUVA3.lnk" "$common_menu/ZUVA3/ZUVA3.lnk" "$common_menu/ZUVA3/Readme.lnk" 2>/dev/null)" = "$links_before"
 expect "3.90: the links had been taken away during the run" grep -q 'Deleted "C:\\users\\Public\\Desktop\\ZUVA3.lnk" (held' <<<"$g3log"
 expect "3.90: the user's own link in that folder was left alone" grep -q 'Shortcut ".*Mine.lnk" left alone' <<<"$g3log"
+expect "3.90: they were held in a private folder of the system's temporary folder" \
+  grep -qi 'ZUVA3.lnk" (held in "C:\\windows\\temp\\ZUVA-' <<<"$g3log"
+pending=$(timeout 120 "$wine_run" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
+expect "3.90: the links put back are no longer to be deleted at the next restart" \
+  bash -c '! grep -qi "_ZUVA3.lnk" <<<"$1"' _ "$pending"
 rm -rf "$common_desktop/ZUVA3.lnk" "$common_menu/ZUVA3"
 run reg delete "$menu_value" /f
 
@@ -396,6 +428,52 @@ newest=$(ls -t "$dh"/\!Backup/*.zip | head -n 1)
 expect "recovered: its own backup holds the restored 5.02 files" \
   python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); sys.exit(0 if any(n.replace("\\", "/").endswith("Program/Readme.txt") and b"5020" in z.read(n) for n in z.namelist()) else 1)' "$newest"
 expect "recovered: the user's data folder is kept" test -n "$(ls "$(appdata_of "$me")/ZUVA" 2>/dev/null)"
+
+clear_data
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+# ---- a user's data folders that are links (which a standard user makes with mklink /J): the
+# folders they lead to are neither archived, nor moved into, nor deleted, in a 3.90 update whose
+# ZUVA3 and ZUVA are links to two folders elsewhere, and in a 5.02 update whose ZUVA is one
+outside=$root/outside
+rm -rf "$outside"
+mkdir -p "$outside/old/Playlists" "$outside/new"
+echo "not the player's" >"$outside/old/ZUVA3.zdb"
+echo "a playlist elsewhere" >"$outside/old/Playlists/Other.zpl"
+echo "a third folder" >"$outside/new/keep.txt"
+outside_before=$(fingerprint "$outside")
+dl=$root/glink/ZUVA
+python3 "$make_old" 3900 "$dl" >/dev/null
+ln -s "$outside/old" "$(appdata_of "$me")/ZUVA3"
+ln -s "$outside/new" "$(appdata_of "$me")/ZUVA"
+run reg add "$uninstall_root\\ZUVA3" /v InstallPath /d 'C:\zu\glink\ZUVA\' /f
+run "$setup" "/AUTO=$winroot\\glink\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\glink.log"
+code=$?
+expect "3.90 with linked data folders: the update exits 0 (got $code)" test $code -eq 0
+expect "3.90 with linked data folders: the folders they lead to are untouched" test "$(fingerprint "$outside")" = "$outside_before"
+expect "3.90 with linked data folders: both links are still there" test -L "$(appdata_of "$me")/ZUVA3" -a -L "$(appdata_of "$me")/ZUVA"
+listing=$(zip_listing "$(only_archive "$dl")")
+expect "3.90 with linked data folders: the archive holds the program, no user data" \
+  bash -c 'grep -q "^Program/ZUVA.exe|" <<<"$1" && ! grep -q "^Profiles/" <<<"$1"' _ "$listing"
+expect "3.90 with linked data folders: the log says the user's data was skipped" \
+  grep -q "is a link or is reached through one; the user's data is skipped" <(log_text "$root/glink.log")
+
+clear_data
+for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
+d5l=$root/m50link/ZUVA
+python3 "$make_old" 5020 "$d5l" >/dev/null
+ln -s "$outside/new" "$(appdata_of "$me")/ZUVA"
+run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\m50link\ZUVA\' /f
+run "$setup" "/AUTO=$winroot\\m50link\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\m50link.log"
+code=$?
+expect "5.02 with a linked data folder: the update exits 0 (got $code)" test $code -eq 0
+expect "5.02 with a linked data folder: the folder it leads to is untouched" test "$(fingerprint "$outside")" = "$outside_before"
+expect "5.02 with a linked data folder: the link is still there" test -L "$(appdata_of "$me")/ZUVA"
+listing=$(zip_listing "$(only_archive "$d5l")")
+expect "5.02 with a linked data folder: the archive holds no user data" \
+  bash -c 'grep -q "^Program/ZUVA.exe|" <<<"$1" && ! grep -q "^Profiles/" <<<"$1"' _ "$listing"
+expect "5.02 with a linked data folder: the log says the user's data was skipped" \
+  grep -q "the user's data is skipped" <(log_text "$root/m50link.log")
+clear_data
 
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
 run reg delete "$profile_list\\S-1-5-21-0-0-0-1001" /f

@@ -6,6 +6,7 @@
 #include <windows.h>
 // clang-format on
 
+#include "core/file_utils.h"
 #include "core/resources.h"
 #include "lib/platform/text.h"
 #include "tests/product/product_test_env.h"
@@ -63,7 +64,7 @@ TEST_F(AddonsTest, NothingChosenNothingSaved) {
   EXPECT_TRUE(action.InstallerPath().empty());
 }
 
-TEST_F(AddonsTest, TheInstallerIsSavedIntoANewPrivateFolderOfTheTemporaryFolder) {
+TEST_F(AddonsTest, TheInstallerIsSavedIntoANewPrivateFolderOfTheSystemTemporaryFolder) {
   MakeWith(kAddonsList, 1, 0, 0);
   TInstallerActionAddonsInstall first, second;
   first.Execute();
@@ -73,8 +74,10 @@ TEST_F(AddonsTest, TheInstallerIsSavedIntoANewPrivateFolderOfTheTemporaryFolder)
   EXPECT_EQ(dlx::ExtractFileName(path), u"ZUVAAddons.exe");
   EXPECT_EQ(extractenv::ReadAll(path), "not a program");
   const String folder = dlx::ExtractFilePath(path);
+  // Not below the user's temporary folder, whose parent the user controls.
   EXPECT_TRUE(
-      dlx::SameText(dlx::ExtractFilePath(dlx::ExcludeTrailingPathDelimiter(folder)), dlx::GetTempPath()));
+      dlx::SameText(dlx::ExtractFilePath(dlx::ExcludeTrailingPathDelimiter(folder)), AdminTempFolder()));
+  EXPECT_FALSE(dlx::SameText(AdminTempFolder(), dlx::GetTempPath()));
   EXPECT_NE(dlx::ExtractFilePath(second.InstallerPath()), folder) << "each run gets a folder of its own";
   for (const String& file : {path, second.InstallerPath()}) {
     dlx::DeleteFile(file);

@@ -75,6 +75,38 @@ TEST(BackupArchive, WrittenArchiveVerifiesAndRestoresWithTimesAndAttributes) {
   EXPECT_EQ(CompareFileTime(&written, &restoredTime), 0);
 }
 
+// A name longer than any fixed buffer (a deep tree of a user's data folder) reads back whole.
+TEST(BackupArchive, EntryNamesOfAnyLengthReadBackWhole) {
+  TempFolder folder(u"ziplong");
+  const String archive = folder.Path() + u"long.zip";
+  const String source = folder.Path() + u"a.txt";
+  WriteFile(source, "deep");
+  String name = u"Profiles\\user";
+  while (name.size() < 9000) name += u"\\" + String(200, u'd');
+  name += u"\\a.txt";
+  std::vector<TBackupEntryRecord> records;
+  {
+    TBackupArchiveWriter writer(archive);
+    records = writer.AddAll({{source, name}}, nullptr);
+    writer.Close();
+  }
+  EXPECT_NO_THROW(VerifyBackupArchive(archive, records));
+  String seen;
+  dlx::TDLXStringList failures;
+  const String restored = folder.Path() + u"restored.txt";
+  EXPECT_EQ(RestoreBackupArchive(
+                archive,
+                [&](const String& entry) {
+                  seen = entry;
+                  return restored;
+                },
+                failures),
+            1);
+  std::replace(seen.begin(), seen.end(), u'/', u'\\');
+  EXPECT_EQ(seen, name);
+  EXPECT_EQ(ReadFile(restored), "deep");
+}
+
 // What the check must notice before anything is deleted.
 TEST(BackupArchive, VerificationRefusesAnArchiveThatDiffersFromItsSources) {
   TempFolder folder(u"zipbad");
