@@ -441,38 +441,30 @@ echo "not the player's" >"$outside/old/ZUVA3.zdb"
 echo "a playlist elsewhere" >"$outside/old/Playlists/Other.zpl"
 echo "a third folder" >"$outside/new/keep.txt"
 outside_before=$(fingerprint "$outside")
-dl=$root/glink/ZUVA
-python3 "$make_old" 3900 "$dl" >/dev/null
-ln -s "$outside/old" "$(appdata_of "$me")/ZUVA3"
-ln -s "$outside/new" "$(appdata_of "$me")/ZUVA"
-run reg add "$uninstall_root\\ZUVA3" /v InstallPath /d 'C:\zu\glink\ZUVA\' /f
-run "$setup" "/AUTO=$winroot\\glink\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\glink.log"
-code=$?
-expect "3.90 with linked data folders: the update exits 0 (got $code)" test $code -eq 0
-expect "3.90 with linked data folders: the folders they lead to are untouched" test "$(fingerprint "$outside")" = "$outside_before"
-expect "3.90 with linked data folders: both links are still there" test -L "$(appdata_of "$me")/ZUVA3" -a -L "$(appdata_of "$me")/ZUVA"
-listing=$(zip_listing "$(only_archive "$dl")")
-expect "3.90 with linked data folders: the archive holds the program, no user data" \
-  bash -c 'grep -q "^Program/ZUVA.exe|" <<<"$1" && ! grep -q "^Profiles/" <<<"$1"' _ "$listing"
-expect "3.90 with linked data folders: the log says the user's data was skipped" \
-  grep -q "is a link or is reached through one; the user's data is skipped" <(log_text "$root/glink.log")
-
-clear_data
-for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
-d5l=$root/m50link/ZUVA
-python3 "$make_old" 5020 "$d5l" >/dev/null
-ln -s "$outside/new" "$(appdata_of "$me")/ZUVA"
-run reg add "$uninstall_root\\ZUVA" /v InstallPath /d 'C:\zu\m50link\ZUVA\' /f
-run "$setup" "/AUTO=$winroot\\m50link\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\m50link.log"
-code=$?
-expect "5.02 with a linked data folder: the update exits 0 (got $code)" test $code -eq 0
-expect "5.02 with a linked data folder: the folder it leads to is untouched" test "$(fingerprint "$outside")" = "$outside_before"
-expect "5.02 with a linked data folder: the link is still there" test -L "$(appdata_of "$me")/ZUVA"
-listing=$(zip_listing "$(only_archive "$d5l")")
-expect "5.02 with a linked data folder: the archive holds no user data" \
-  bash -c 'grep -q "^Program/ZUVA.exe|" <<<"$1" && ! grep -q "^Profiles/" <<<"$1"' _ "$listing"
-expect "5.02 with a linked data folder: the log says the user's data was skipped" \
-  grep -q "the user's data is skipped" <(log_text "$root/m50link.log")
+# An update whose user's data folders are links: label, generation, folder below the root, the
+# uninstall entry that names it, then data folder names and where each link leads.
+linked_update() {
+  local label=$1 generation=$2 name=$3 key=$4
+  shift 4
+  clear_data
+  for old in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$old" /f; done
+  local dest=$root/$name/ZUVA
+  python3 "$make_old" "$generation" "$dest" >/dev/null
+  while [ $# -gt 0 ]; do ln -s "$2" "$(appdata_of "$me")/$1"; shift 2; done
+  run reg add "$uninstall_root\\$key" /v InstallPath /d "$winroot\\$name\\ZUVA\\" /f
+  run "$setup" "/AUTO=$winroot\\$name\\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\\$name.log"
+  local code=$?
+  expect "$label: the update exits 0 (got $code)" test $code -eq 0
+  expect "$label: the folders the links lead to are untouched" test "$(fingerprint "$outside")" = "$outside_before"
+  expect "$label: the links are still there" test -L "$(appdata_of "$me")/ZUVA"
+  expect "$label: the archive holds the program, no user data" \
+    bash -c 'grep -q "^Program/ZUVA.exe|" <<<"$1" && ! grep -q "^Profiles/" <<<"$1"' _ "$(zip_listing "$(only_archive "$dest")")"
+  expect "$label: the log says the user's data was skipped" \
+    grep -q "is a link or is reached through one; the user's data is skipped" <(log_text "$root/$name.log")
+}
+linked_update "3.90 with linked data folders" 3900 glink ZUVA3 ZUVA3 "$outside/old" ZUVA "$outside/new"
+expect "3.90 with linked data folders: the old generation's link is still there" test -L "$(appdata_of "$me")/ZUVA3"
+linked_update "5.02 with a linked data folder" 5020 m50link ZUVA ZUVA "$outside/new"
 clear_data
 
 for key in ZUVA ZUVA3; do run reg delete "$uninstall_root\\$key" /f; done
