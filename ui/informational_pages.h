@@ -1,7 +1,7 @@
 // The pages that inform rather than ask: welcome and license.
 #pragma once
 
-#include "lib/ui/edit.h"
+#include "lib/ui/rich_viewer.h"
 #include "ui/page.h"
 
 class TInstallerPageWelcome : public TInstallerPageFullScreen {

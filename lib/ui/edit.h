@@ -1,4 +1,5 @@
-// Text entry and text display: the edit with its edit buttons, the memo and the rich viewer.
+// Text entry and text display: the edit with its edit buttons and the memo (the rich viewer is in
+// rich_viewer.h).
 // System EDIT and RICHEDIT50W windows; the library draws their border (focused in the skin's
 // focus colour) and gives them the skin's colours.
 #pragma once
@@ -88,51 +89,6 @@ class TDLXMemo : public TDLXCustomEdit {
 
  protected:
   TDLXMemo(TDLXCustomControl& parent, const wchar_t* className, DWORD style);
-};
-
-// A read-only rich text view (the license and the summary): RICHEDIT50W from the system's
-// MSFTEDIT.DLL, with zoom following the scale. Web addresses in the text ("http://", "https://",
-// "www.") are links drawn in the skin's link colour (the system's link colour is unreadable on a
-// dark skin): the hand cursor shows over them and a click follows them.
-class TDLXRichViewer : public TDLXMemo {
- public:
-  explicit TDLXRichViewer(TDLXCustomControl& parent);
-  // Whether the rich edit library could be loaded; without it the viewer is a plain memo.
-  bool IsRichEdit() const { return rich_; }
-  // Loads RTF (or plain text) from the rest of the stream.
-  void LoadFromStream(TDLXStream& stream, bool rtf = true);
-  // Shows plain text in the skin's colours (WM_SETTEXT alone would leave the rich edit's default
-  // black, unreadable on a dark skin).
-  void SetPlainText(const String& text);
-  // The viewer's zoom on top of the scale factor (1/1 by default).
-  void SetZoom(int numerator, int denominator);
-  // Called with the link's text when a link is clicked; without it the link is opened.
-  std::function<void(const String& link)> OnLinkClick;
-
-  struct TLink {
-    LONG First;  // character positions of the rich edit, end exclusive
-    LONG End;
-    String Target;
-  };
-  const std::vector<TLink>& Links() const { return links_; }
-  // The link at a character position, or null.
-  const TLink* LinkAt(LONG position) const;
-
- protected:
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-  void ColorSchemeChanged(unsigned flags) override;
-  void ScaleChanged() override;
-
- private:
-  void FindLinks();
-  void ApplyColors();
-  void ApplyZoom();
-  const TLink* LinkAtPoint(POINT client) const;
-
-  bool rich_ = false;
-  int zoomNumerator_ = 1;
-  int zoomDenominator_ = 1;
-  std::vector<TLink> links_;
 };
 
 }  // namespace dlx

@@ -12,6 +12,7 @@
 #include "lib/ui/label.h"
 #include "lib/ui/panel.h"
 #include "lib/ui/progress_bar.h"
+#include "lib/ui/rich_viewer.h"
 
 namespace dlx {
 namespace {

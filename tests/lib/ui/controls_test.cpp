@@ -14,6 +14,7 @@
 #include "lib/ui/formatted_label.h"
 #include "lib/ui/label.h"
 #include "lib/ui/progress_bar.h"
+#include "lib/ui/rich_viewer.h"
 #include "tests/lib/ui/ui_test_support.h"
 
 using namespace dlx;
@@ -231,32 +232,68 @@ TEST(Label, AutoSizeAndUrl) {
   EXPECT_TRUE(label.Font().Underline);
 }
 
-TEST(RichViewer, WebAddressesAreLinksInTheSkinColour) {
+TEST(RichViewer, LinkTargets) {
+  const std::pair<String, String> cases[] = {
+      {u"HYPERLINK \"https://zuva.example/privacy\"the notice", u"https://zuva.example/privacy"},
+      {u"hyperlink  \"mailto:a@b.example\" write to us", u"mailto:a@b.example"},
+      {u"www.zuva.example", u"http://www.zuva.example"},
+      {u"help@zuva.example", u"mailto:help@zuva.example"},
+      {u" https://zuva.example/x\r", u"https://zuva.example/x"},
+      {u"HYPERLINK without quotes", u"HYPERLINK without quotes"},
+  };
+  for (const auto& [text, target] : cases)
+    EXPECT_EQ(TDLXRichViewer::LinkTarget(text), target) << ToUtf8(text);
+}
+
+TEST(RichViewer, TheRichEditsLinksAreFollowedAndOnlyTheDefaultColourIsTheSkins) {
   TDLXForm form;
   form.SetClientSize(500, 200);
   auto& viewer = form.Add<TDLXRichViewer>();
   viewer.SetBounds(0, 0, 480, 180);
   ASSERT_TRUE(viewer.IsRichEdit());
   const char rtf[] =
-      "{\\rtf1\\ansi {\\b Terms}\\par See https://zuva.example/terms. or (www.zuva.example), "
-      "not xhttp://no.\\par}";
+      "{\\rtf1\\ansi{\\colortbl ;\\red200\\green10\\blue20;}{\\b Terms}\\par See https://zuva.example/terms "
+      "or mailto:help@zuva.example and "
+      "{\\field{\\*\\fldinst{HYPERLINK \"https://zuva.example/privacy\"}}{\\fldrslt{the notice}}} here.\\par "
+      "{\\cf1 Red words} stay red.\\par}";
   TDLXMemoryStream stream(rtf, sizeof(rtf) - 1);
   viewer.LoadFromStream(stream);
   form.Show();
   uitest::PumpFor(50);
-  ASSERT_EQ(viewer.Links().size(), 2u);
-  EXPECT_EQ(viewer.Links()[0].Target, u"https://zuva.example/terms");
-  EXPECT_EQ(viewer.Links()[1].Target, u"http://www.zuva.example");
-  // The link's characters carry the skin's link colour.
-  CHARRANGE range{viewer.Links()[0].First + 2, viewer.Links()[0].First + 3};
-  SendMessageW(viewer.Handle(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
-  CHARFORMAT2W format{};
-  format.cbSize = sizeof(format);
-  SendMessageW(viewer.Handle(), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-  EXPECT_EQ(format.crTextColor, TDLXTheme::Instance().Color(u"Labels.Colors.TextHyperlink", COLOR_HOTLIGHT));
-  range = CHARRANGE{0, 0};
-  SendMessageW(viewer.Handle(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
-  // A click on the link follows it; a click on other text does not.
+  std::vector<String> targets;
+  for (const auto& link : viewer.Links()) targets.push_back(link.Target);
+  // Wine's rich edit shows a hyperlink field as plain text; Windows' marks it as a link too.
+  ASSERT_GE(targets.size(), 2u);
+  EXPECT_EQ(targets[0], u"https://zuva.example/terms");
+  EXPECT_EQ(targets[1], u"mailto:help@zuva.example");
+  ASSERT_FALSE(viewer.Links().empty());
+  const auto colorAt = [&](LONG position) {
+    CHARRANGE range{position, position + 1};
+    SendMessageW(viewer.Handle(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof(format);
+    SendMessageW(viewer.Handle(), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    range = CHARRANGE{0, 0};
+    SendMessageW(viewer.Handle(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    return format.crTextColor;
+  };
+  const TDLXTheme& theme = TDLXTheme::Instance();
+  EXPECT_EQ(colorAt(viewer.Links()[0].First + 2),
+            theme.Color(u"Labels.Colors.TextHyperlink", COLOR_HOTLIGHT));
+  EXPECT_EQ(colorAt(1), theme.Color(u"EditBox.Colors.Text", COLOR_WINDOWTEXT));
+  // The RTF's own colour stays.
+  GETTEXTLENGTHEX query{GTL_NUMCHARS | GTL_PRECISE, 1200};
+  const LONG length = static_cast<LONG>(
+      SendMessageW(viewer.Handle(), EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0));
+  String text(static_cast<size_t>(length) + 1, u'\0');
+  TEXTRANGEW all{{0, length}, reinterpret_cast<wchar_t*>(text.data())};
+  text.resize(
+      static_cast<size_t>(SendMessageW(viewer.Handle(), EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&all))));
+  const size_t red = text.find(u"Red words");
+  ASSERT_NE(red, String::npos);
+  EXPECT_EQ(colorAt(static_cast<LONG>(red) + 1), RGB(200, 10, 20));
+
+  // A click on a link follows it; a click on other text does not.
   std::vector<String> followed;
   viewer.OnLinkClick = [&](const String& target) { followed.push_back(target); };
   const auto clickAt = [&](LONG position) {
@@ -267,10 +304,9 @@ TEST(RichViewer, WebAddressesAreLinksInTheSkinColour) {
     SendMessageW(viewer.Handle(), WM_LBUTTONUP, 0, where);
     uitest::PumpFor(30);
   };
-  clickAt(viewer.Links()[0].First + 3);
+  for (const auto& link : viewer.Links()) clickAt(link.End - 2);
   clickAt(1);
-  ASSERT_EQ(followed.size(), 1u);
-  EXPECT_EQ(followed[0], u"https://zuva.example/terms");
+  EXPECT_EQ(followed, targets);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "lib/ui/language_dialog.h"
 #include "lib/ui/panel.h"
 #include "lib/ui/progress_bar.h"
+#include "lib/ui/rich_viewer.h"
 #include "lib/win/system.h"
 #include "tests/lib/ui/ui_test_support.h"
 
