@@ -1,8 +1,10 @@
 # Building a setup executable: an installer-material folder and a product folder become the
 # SETUP and PRODUCT packages (packed by the host's ipk5) and are linked into the executable as
 # RT_RCDATA resources, together with the application manifest and a version resource made from
-# the material's Install.xml. Beside the executable, the folder <name>.winget receives the winget
-# manifests of the built setup (SetupMetadata.cmake).
+# the material's Install.xml. The uninstaller that an installation writes as Uninstall.exe is
+# built first from the same sources without the PRODUCT package (target <target>_uninstaller),
+# packed and linked in as the resource UNINSTALLER. Beside the executable, the folder
+# <name>.winget receives the winget manifests of the built setup (SetupMetadata.cmake).
 #
 #   zuva_add_setup_executable(<target>
 #     MATERIAL <folder>              installer material: Install.xml, *.lng, pictures, licenses...
@@ -122,9 +124,36 @@ function(zuva_host_ipk5 var)
   endif()
 endfunction()
 
+# What every setup program is linked from and how it is finished: symbols moved aside.
+function(zuva_link_setup_program target name)
+  cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
+  add_executable(${target} WIN32 ${ZUVA_SETUP_SOURCE_DIR}/main.cpp ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE zuva_product zuva_ui)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  # wWinMain: the command line arrives as UTF-16.
+  target_link_options(${target} PRIVATE -municode)
+
+  # The shipped program carries no symbols: they stay beside it in <name>.exe.debug for crash
+  # analysis, named in the program by a debug link as debuggers expect. Before the manifests,
+  # whose hash is that of the stripped program.
+  if(CMAKE_OBJCOPY AND CMAKE_STRIP)
+    add_custom_command(
+      TARGET ${target}
+      POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+      COMMAND ${CMAKE_STRIP} --strip-debug --strip-unneeded $<TARGET_FILE:${target}>
+      COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug $<TARGET_FILE:${target}>
+      WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+      COMMENT "Moving the symbols of ${name} into ${name}.exe.debug"
+      VERBATIM)
+  endif()
+endfunction()
+
 function(zuva_add_setup_executable target)
-  cmake_parse_arguments(ARG "" "MATERIAL;PRODUCT;OUTPUT_NAME;LEVEL;WINGET_ID;WINGET_URL;WINGET_LICENSE;WINGET_DESCRIPTION"
-                        "EXCLUDE;MATERIAL_FILES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(
+    ARG ""
+    "MATERIAL;PRODUCT;OUTPUT_NAME;LEVEL;WINGET_ID;WINGET_URL;WINGET_LICENSE;WINGET_DESCRIPTION"
+    "EXCLUDE;MATERIAL_FILES;DEPENDS" ${ARGN})
   if(NOT ARG_MATERIAL OR NOT ARG_PRODUCT)
     message(FATAL_ERROR "zuva_add_setup_executable(${target}): MATERIAL and PRODUCT are required")
   endif()
@@ -146,6 +175,8 @@ function(zuva_add_setup_executable target)
   # The version resource comes from the material's Install.xml.
   set(script ${ARG_MATERIAL}/Install.xml)
   set(version_rc ${dir}/version.rc)
+  set(uninstaller_version_rc ${dir}/uninstaller-version.rc)
+  set(uninstaller_package ${dir}/UNINSTALLER.ipk5)
 
   # Runs on every build, but rewrites a package (or the version resource) only when its files
   # changed; Ninja then sees it unchanged and links nothing anew.
@@ -161,7 +192,9 @@ function(zuva_add_setup_executable target)
       ${ZUVA_SETUP_EXECUTABLE_SCRIPT}
     COMMAND ${CMAKE_COMMAND} -DMODE=resource -DIPK5=${ipk5} -DSCRIPT=${script} -DNAME=${ARG_OUTPUT_NAME}
             -DOUTPUT=${version_rc} -P ${ZUVA_SETUP_METADATA_SCRIPT}
-    BYPRODUCTS ${setup_package} ${product_package} ${version_rc}
+    COMMAND ${CMAKE_COMMAND} -DMODE=resource -DIPK5=${ipk5} -DSCRIPT=${script} -DNAME=Uninstall
+            -DOUTPUT=${uninstaller_version_rc} -P ${ZUVA_SETUP_METADATA_SCRIPT}
+    BYPRODUCTS ${setup_package} ${product_package} ${version_rc} ${uninstaller_version_rc}
     COMMENT "Packing the SETUP and PRODUCT packages and writing the version resource of ${ARG_OUTPUT_NAME}"
     VERBATIM)
   if(ipk5_TARGET)
@@ -174,33 +207,39 @@ function(zuva_add_setup_executable target)
   set(ZUVA_SETUP_MANIFEST ${ZUVA_SETUP_SOURCE_DIR}/manifest.xml)
   set(ZUVA_SETUP_PACKAGE ${setup_package})
   set(ZUVA_PRODUCT_PACKAGE ${product_package})
+  set(ZUVA_UNINSTALLER_PACKAGE ${uninstaller_package})
+
+  # The uninstaller: what it runs on is Uninstall.dat beside it, so it carries the installer
+  # material and no product. Named as it is installed, since that name chooses its mode.
+  set(ZUVA_SETUP_WITH_PRODUCT 0)
+  set(uninstaller_rc ${dir}/uninstaller.rc)
+  configure_file(${ZUVA_SETUP_SOURCE_DIR}/resources.rc ${uninstaller_rc} @ONLY)
+  set_source_files_properties(${uninstaller_rc} PROPERTIES OBJECT_DEPENDS "${setup_package};${ZUVA_SETUP_MANIFEST}")
+  zuva_link_setup_program(${target}_uninstaller Uninstall SOURCES ${uninstaller_rc} ${uninstaller_version_rc})
+  add_dependencies(${target}_uninstaller ${target}_packages)
+  set_target_properties(${target}_uninstaller PROPERTIES OUTPUT_NAME Uninstall RUNTIME_OUTPUT_DIRECTORY
+                                                                             ${dir}/uninstaller)
+  # Packed: the installation writes exactly these bytes.
+  add_custom_command(
+    OUTPUT ${uninstaller_package}
+    COMMAND ${ipk5} pack -o ${uninstaller_package} -l ${ARG_LEVEL} -C $<TARGET_FILE_DIR:${target}_uninstaller>
+            $<TARGET_FILE_NAME:${target}_uninstaller>
+    DEPENDS ${target}_uninstaller
+    COMMENT "Packing the uninstaller of ${ARG_OUTPUT_NAME}"
+    VERBATIM)
+  # A target of its own: as a source of the setup, the package would be made after the sources
+  # that the libraries generate for every program (skins), which the uninstaller needs first.
+  add_custom_target(${target}_uninstaller_package DEPENDS ${uninstaller_package})
+
+  set(ZUVA_SETUP_WITH_PRODUCT 1)
   set(rc ${dir}/resources.rc)
   configure_file(${ZUVA_SETUP_SOURCE_DIR}/resources.rc ${rc} @ONLY)
-  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
-                                               "${setup_package};${product_package};${ZUVA_SETUP_MANIFEST}")
+  set_source_files_properties(
+    ${rc} PROPERTIES OBJECT_DEPENDS "${setup_package};${product_package};${uninstaller_package};${ZUVA_SETUP_MANIFEST}")
 
-  add_executable(${target} WIN32 ${ZUVA_SETUP_SOURCE_DIR}/main.cpp ${rc} ${version_rc})
-  add_dependencies(${target} ${target}_packages)
-  target_link_libraries(${target} PRIVATE zuva_product zuva_ui)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
-  # wWinMain: the command line arrives as UTF-16.
-  target_link_options(${target} PRIVATE -municode)
+  zuva_link_setup_program(${target} ${ARG_OUTPUT_NAME} SOURCES ${rc} ${version_rc})
+  add_dependencies(${target} ${target}_packages ${target}_uninstaller_package)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
-
-  # The shipped program carries no symbols: they stay beside it in <name>.exe.debug for crash
-  # analysis, named in the program by a debug link as debuggers expect. Before the manifests,
-  # whose hash is that of the stripped program.
-  if(CMAKE_OBJCOPY AND CMAKE_STRIP)
-    add_custom_command(
-      TARGET ${target}
-      POST_BUILD
-      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
-      COMMAND ${CMAKE_STRIP} --strip-debug --strip-unneeded $<TARGET_FILE:${target}>
-      COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug $<TARGET_FILE:${target}>
-      WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
-      COMMENT "Moving the symbols of ${ARG_OUTPUT_NAME} into ${ARG_OUTPUT_NAME}.exe.debug"
-      VERBATIM)
-  endif()
 
   # The manifests carry the hash of the linked program, so they follow every link.
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
