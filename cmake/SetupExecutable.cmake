@@ -17,7 +17,16 @@
 #     [WINGET_ID <Publisher.Package>]  winget identifier (default: publisher and product name)
 #     [WINGET_URL <https://...>]     where the vendor publishes the setup (default: home page + name)
 #     [WINGET_LICENSE <text>]        license named in the manifest (default "Proprietary")
-#     [WINGET_DESCRIPTION <text>])   short description (default: the product name)
+#     [WINGET_DESCRIPTION <text>]    short description (default: the product name)
+#     [SIGN_CERT <file>]             code-signing certificate (PEM or DER, with its chain), default
+#                                    ZUVA_SIGN_CERT; without one nothing is signed
+#     [SIGN_KEY <file>]              its private key, default ZUVA_SIGN_KEY
+#     [SIGN_PASSWORD_FILE <file>]    the key's password, default ZUVA_SIGN_PASSWORD_FILE
+#     [SIGN_TIMESTAMP_URL <url>])    RFC 3161 time-stamping service, default ZUVA_SIGN_TIMESTAMP_URL
+#
+# With a certificate, osslsigncode signs the uninstaller before it is packed (the installed
+# Uninstall.exe is those bytes, so it keeps its signature) and the setup after its symbols are
+# stripped and before its manifests are written (they carry the hash of the signed program).
 #
 # The packages are rebuilt only when a file in the folders is added, removed, resized or touched.
 # The host ipk5 comes from ZUVA_HOST_IPK5 when set, from this build when it is the host's, and
@@ -94,6 +103,10 @@ set(ZUVA_SETUP_METADATA_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/SetupMetadata.cmake)
 set(ZUVA_SETUP_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/../setup)
 get_filename_component(ZUVA_SETUP_SOURCE_DIR ${ZUVA_SETUP_SOURCE_DIR} ABSOLUTE)
 set(ZUVA_HOST_IPK5 "" CACHE FILEPATH "The host's ipk5 that packs setup packages (empty: build it)")
+set(ZUVA_SIGN_CERT "" CACHE FILEPATH "Code-signing certificate of the setups (empty: not signed)")
+set(ZUVA_SIGN_KEY "" CACHE FILEPATH "Private key of the code-signing certificate")
+set(ZUVA_SIGN_PASSWORD_FILE "" CACHE FILEPATH "File holding the private key's password (optional)")
+set(ZUVA_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamping service for signatures (optional)")
 
 # Sets <var> to the host ipk5's path and <var>_TARGET to a target that provides it (or empty).
 function(zuva_host_ipk5 var)
@@ -124,9 +137,10 @@ function(zuva_host_ipk5 var)
   endif()
 endfunction()
 
-# What every setup program is linked from and how it is finished: symbols moved aside.
+# What every setup program is linked from and how it is finished: symbols moved aside, then,
+# with a certificate (sign: the osslsigncode arguments before -in), signed.
 function(zuva_link_setup_program target name)
-  cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;SIGN" ${ARGN})
   add_executable(${target} WIN32 ${ZUVA_SETUP_SOURCE_DIR}/main.cpp ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE zuva_product zuva_ui)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -134,8 +148,8 @@ function(zuva_link_setup_program target name)
   target_link_options(${target} PRIVATE -municode)
 
   # The shipped program carries no symbols: they stay beside it in <name>.exe.debug for crash
-  # analysis, named in the program by a debug link as debuggers expect. Before the manifests,
-  # whose hash is that of the stripped program.
+  # analysis, named in the program by a debug link as debuggers expect. Before the signature and
+  # the manifests, which cover the stripped program.
   if(CMAKE_OBJCOPY AND CMAKE_STRIP)
     add_custom_command(
       TARGET ${target}
@@ -147,12 +161,24 @@ function(zuva_link_setup_program target name)
       COMMENT "Moving the symbols of ${name} into ${name}.exe.debug"
       VERBATIM)
   endif()
+  if(ARG_SIGN)
+    # osslsigncode writes a new file; a failure leaves the link failed, so the next build links
+    # and signs again instead of shipping the unsigned program.
+    add_custom_command(
+      TARGET ${target}
+      POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E rm -f $<TARGET_FILE:${target}>.signed
+      COMMAND ${ARG_SIGN} -in $<TARGET_FILE:${target}> -out $<TARGET_FILE:${target}>.signed
+      COMMAND ${CMAKE_COMMAND} -E rename $<TARGET_FILE:${target}>.signed $<TARGET_FILE:${target}>
+      COMMENT "Signing ${name}.exe"
+      VERBATIM)
+  endif()
 endfunction()
 
 function(zuva_add_setup_executable target)
   cmake_parse_arguments(
     ARG ""
-    "MATERIAL;PRODUCT;OUTPUT_NAME;LEVEL;WINGET_ID;WINGET_URL;WINGET_LICENSE;WINGET_DESCRIPTION"
+    "MATERIAL;PRODUCT;OUTPUT_NAME;LEVEL;WINGET_ID;WINGET_URL;WINGET_LICENSE;WINGET_DESCRIPTION;SIGN_CERT;SIGN_KEY;SIGN_PASSWORD_FILE;SIGN_TIMESTAMP_URL"
     "EXCLUDE;MATERIAL_FILES;DEPENDS" ${ARGN})
   if(NOT ARG_MATERIAL OR NOT ARG_PRODUCT)
     message(FATAL_ERROR "zuva_add_setup_executable(${target}): MATERIAL and PRODUCT are required")
@@ -162,6 +188,29 @@ function(zuva_add_setup_executable target)
   endif()
   if(NOT ARG_LEVEL)
     set(ARG_LEVEL 5)
+  endif()
+  foreach(option IN ITEMS CERT KEY PASSWORD_FILE TIMESTAMP_URL)
+    if(NOT DEFINED ARG_SIGN_${option})
+      set(ARG_SIGN_${option} "${ZUVA_SIGN_${option}}")
+    endif()
+  endforeach()
+  set(sign)
+  if(ARG_SIGN_CERT)
+    if(NOT ARG_SIGN_KEY)
+      message(FATAL_ERROR "zuva_add_setup_executable(${target}): a signing certificate needs its key (SIGN_KEY)")
+    endif()
+    find_program(ZUVA_OSSLSIGNCODE osslsigncode)
+    if(NOT ZUVA_OSSLSIGNCODE)
+      message(FATAL_ERROR "Signing ${ARG_OUTPUT_NAME} needs osslsigncode (tools/install-deps.sh installs it)")
+    endif()
+    set(sign ${ZUVA_OSSLSIGNCODE} sign -h sha256 -certs ${ARG_SIGN_CERT} -key ${ARG_SIGN_KEY})
+    # The password is read from its file: it never appears on a command line or in the build log.
+    if(ARG_SIGN_PASSWORD_FILE)
+      list(APPEND sign -readpass ${ARG_SIGN_PASSWORD_FILE})
+    endif()
+    if(ARG_SIGN_TIMESTAMP_URL)
+      list(APPEND sign -ts ${ARG_SIGN_TIMESTAMP_URL})
+    endif()
   endif()
   zuva_host_ipk5(ipk5)
 
@@ -215,11 +264,12 @@ function(zuva_add_setup_executable target)
   set(uninstaller_rc ${dir}/uninstaller.rc)
   configure_file(${ZUVA_SETUP_SOURCE_DIR}/resources.rc ${uninstaller_rc} @ONLY)
   set_source_files_properties(${uninstaller_rc} PROPERTIES OBJECT_DEPENDS "${setup_package};${ZUVA_SETUP_MANIFEST}")
-  zuva_link_setup_program(${target}_uninstaller Uninstall SOURCES ${uninstaller_rc} ${uninstaller_version_rc})
+  zuva_link_setup_program(${target}_uninstaller Uninstall SOURCES ${uninstaller_rc} ${uninstaller_version_rc}
+                          SIGN ${sign})
   add_dependencies(${target}_uninstaller ${target}_packages)
   set_target_properties(${target}_uninstaller PROPERTIES OUTPUT_NAME Uninstall RUNTIME_OUTPUT_DIRECTORY
                                                                              ${dir}/uninstaller)
-  # Packed: the installation writes exactly these bytes.
+  # Packed, as it was signed: the installation writes exactly these bytes.
   add_custom_command(
     OUTPUT ${uninstaller_package}
     COMMAND ${ipk5} pack -o ${uninstaller_package} -l ${ARG_LEVEL} -C $<TARGET_FILE_DIR:${target}_uninstaller>
@@ -237,7 +287,7 @@ function(zuva_add_setup_executable target)
   set_source_files_properties(
     ${rc} PROPERTIES OBJECT_DEPENDS "${setup_package};${product_package};${uninstaller_package};${ZUVA_SETUP_MANIFEST}")
 
-  zuva_link_setup_program(${target} ${ARG_OUTPUT_NAME} SOURCES ${rc} ${version_rc})
+  zuva_link_setup_program(${target} ${ARG_OUTPUT_NAME} SOURCES ${rc} ${version_rc} SIGN ${sign})
   add_dependencies(${target} ${target}_packages ${target}_uninstaller_package)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
 
