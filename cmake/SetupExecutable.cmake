@@ -290,6 +290,11 @@ function(zuva_add_setup_executable target)
   zuva_link_setup_program(${target} ${ARG_OUTPUT_NAME} SOURCES ${rc} ${version_rc} SIGN ${sign})
   add_dependencies(${target} ${target}_packages ${target}_uninstaller_package)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  if(sign)
+    # A renewed certificate signs both programs again.
+    set_property(TARGET ${target} ${target}_uninstaller APPEND PROPERTY LINK_DEPENDS ${ARG_SIGN_CERT}
+                                                                            ${ARG_SIGN_KEY})
+  endif()
 
   # The manifests carry the hash of the linked program, so they follow every link.
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
