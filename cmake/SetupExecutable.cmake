@@ -1,8 +1,10 @@
 # Building a setup executable: an installer-material folder and a product folder become the
 # SETUP and PRODUCT packages (packed by the host's ipk5) and are linked into the executable as
 # RT_RCDATA resources, together with the application manifest and a version resource made from
-# the material's Install.xml. Beside the executable, the folder <name>.winget receives the winget
-# manifests of the built setup (SetupMetadata.cmake).
+# the material's Install.xml. The uninstaller that an installation writes as Uninstall.exe is
+# built first from the same sources without the PRODUCT package (target <target>_uninstaller),
+# packed and linked in as the resource UNINSTALLER. Beside the executable, the folder
+# <name>.winget receives the winget manifests of the built setup (SetupMetadata.cmake).
 #
 #   zuva_add_setup_executable(<target>
 #     MATERIAL <folder>              installer material: Install.xml, *.lng, pictures, licenses...
@@ -15,7 +17,16 @@
 #     [WINGET_ID <Publisher.Package>]  winget identifier (default: publisher and product name)
 #     [WINGET_URL <https://...>]     where the vendor publishes the setup (default: home page + name)
 #     [WINGET_LICENSE <text>]        license named in the manifest (default "Proprietary")
-#     [WINGET_DESCRIPTION <text>])   short description (default: the product name)
+#     [WINGET_DESCRIPTION <text>]    short description (default: the product name)
+#     [SIGN_CERT <file>]             code-signing certificate (PEM or DER, with its chain), default
+#                                    ZUVA_SIGN_CERT; without one nothing is signed
+#     [SIGN_KEY <file>]              its private key, default ZUVA_SIGN_KEY
+#     [SIGN_PASSWORD_FILE <file>]    the key's password, default ZUVA_SIGN_PASSWORD_FILE
+#     [SIGN_TIMESTAMP_URL <url>])    RFC 3161 time-stamping service, default ZUVA_SIGN_TIMESTAMP_URL
+#
+# With a certificate, osslsigncode signs the uninstaller before it is packed (the installed
+# Uninstall.exe is those bytes, so it keeps its signature) and the setup after its symbols are
+# stripped and before its manifests are written (they carry the hash of the signed program).
 #
 # The packages are rebuilt only when a file in the folders is added, removed, resized or touched.
 # The host ipk5 comes from ZUVA_HOST_IPK5 when set, from this build when it is the host's, and
@@ -92,6 +103,10 @@ set(ZUVA_SETUP_METADATA_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/SetupMetadata.cmake)
 set(ZUVA_SETUP_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/../setup)
 get_filename_component(ZUVA_SETUP_SOURCE_DIR ${ZUVA_SETUP_SOURCE_DIR} ABSOLUTE)
 set(ZUVA_HOST_IPK5 "" CACHE FILEPATH "The host's ipk5 that packs setup packages (empty: build it)")
+set(ZUVA_SIGN_CERT "" CACHE FILEPATH "Code-signing certificate of the setups (empty: not signed)")
+set(ZUVA_SIGN_KEY "" CACHE FILEPATH "Private key of the code-signing certificate")
+set(ZUVA_SIGN_PASSWORD_FILE "" CACHE FILEPATH "File holding the private key's password (optional)")
+set(ZUVA_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamping service for signatures (optional)")
 
 # Sets <var> to the host ipk5's path and <var>_TARGET to a target that provides it (or empty).
 function(zuva_host_ipk5 var)
@@ -122,9 +137,49 @@ function(zuva_host_ipk5 var)
   endif()
 endfunction()
 
+# What every setup program is linked from and how it is finished: symbols moved aside, then,
+# with a certificate (sign: the osslsigncode arguments before -in), signed.
+function(zuva_link_setup_program target name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;SIGN" ${ARGN})
+  add_executable(${target} WIN32 ${ZUVA_SETUP_SOURCE_DIR}/main.cpp ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE zuva_product zuva_ui)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  # wWinMain: the command line arrives as UTF-16.
+  target_link_options(${target} PRIVATE -municode)
+
+  # The shipped program carries no symbols: they stay beside it in <name>.exe.debug for crash
+  # analysis, named in the program by a debug link as debuggers expect. Before the signature and
+  # the manifests, which cover the stripped program.
+  if(CMAKE_OBJCOPY AND CMAKE_STRIP)
+    add_custom_command(
+      TARGET ${target}
+      POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+      COMMAND ${CMAKE_STRIP} --strip-debug --strip-unneeded $<TARGET_FILE:${target}>
+      COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug $<TARGET_FILE:${target}>
+      WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+      COMMENT "Moving the symbols of ${name} into ${name}.exe.debug"
+      VERBATIM)
+  endif()
+  if(ARG_SIGN)
+    # osslsigncode writes a new file; a failure leaves the link failed, so the next build links
+    # and signs again instead of shipping the unsigned program.
+    add_custom_command(
+      TARGET ${target}
+      POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E rm -f $<TARGET_FILE:${target}>.signed
+      COMMAND ${ARG_SIGN} -in $<TARGET_FILE:${target}> -out $<TARGET_FILE:${target}>.signed
+      COMMAND ${CMAKE_COMMAND} -E rename $<TARGET_FILE:${target}>.signed $<TARGET_FILE:${target}>
+      COMMENT "Signing ${name}.exe"
+      VERBATIM)
+  endif()
+endfunction()
+
 function(zuva_add_setup_executable target)
-  cmake_parse_arguments(ARG "" "MATERIAL;PRODUCT;OUTPUT_NAME;LEVEL;WINGET_ID;WINGET_URL;WINGET_LICENSE;WINGET_DESCRIPTION"
-                        "EXCLUDE;MATERIAL_FILES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(
+    ARG ""
+    "MATERIAL;PRODUCT;OUTPUT_NAME;LEVEL;WINGET_ID;WINGET_URL;WINGET_LICENSE;WINGET_DESCRIPTION;SIGN_CERT;SIGN_KEY;SIGN_PASSWORD_FILE;SIGN_TIMESTAMP_URL"
+    "EXCLUDE;MATERIAL_FILES;DEPENDS" ${ARGN})
   if(NOT ARG_MATERIAL OR NOT ARG_PRODUCT)
     message(FATAL_ERROR "zuva_add_setup_executable(${target}): MATERIAL and PRODUCT are required")
   endif()
@@ -133,6 +188,29 @@ function(zuva_add_setup_executable target)
   endif()
   if(NOT ARG_LEVEL)
     set(ARG_LEVEL 5)
+  endif()
+  foreach(option IN ITEMS CERT KEY PASSWORD_FILE TIMESTAMP_URL)
+    if(NOT DEFINED ARG_SIGN_${option})
+      set(ARG_SIGN_${option} "${ZUVA_SIGN_${option}}")
+    endif()
+  endforeach()
+  set(sign)
+  if(ARG_SIGN_CERT)
+    if(NOT ARG_SIGN_KEY)
+      message(FATAL_ERROR "zuva_add_setup_executable(${target}): a signing certificate needs its key (SIGN_KEY)")
+    endif()
+    find_program(ZUVA_OSSLSIGNCODE osslsigncode)
+    if(NOT ZUVA_OSSLSIGNCODE)
+      message(FATAL_ERROR "Signing ${ARG_OUTPUT_NAME} needs osslsigncode (tools/install-deps.sh installs it)")
+    endif()
+    set(sign ${ZUVA_OSSLSIGNCODE} sign -h sha256 -certs ${ARG_SIGN_CERT} -key ${ARG_SIGN_KEY})
+    # The password is read from its file: it never appears on a command line or in the build log.
+    if(ARG_SIGN_PASSWORD_FILE)
+      list(APPEND sign -readpass ${ARG_SIGN_PASSWORD_FILE})
+    endif()
+    if(ARG_SIGN_TIMESTAMP_URL)
+      list(APPEND sign -ts ${ARG_SIGN_TIMESTAMP_URL})
+    endif()
   endif()
   zuva_host_ipk5(ipk5)
 
@@ -146,6 +224,8 @@ function(zuva_add_setup_executable target)
   # The version resource comes from the material's Install.xml.
   set(script ${ARG_MATERIAL}/Install.xml)
   set(version_rc ${dir}/version.rc)
+  set(uninstaller_version_rc ${dir}/uninstaller-version.rc)
+  set(uninstaller_package ${dir}/UNINSTALLER.ipk5)
 
   # Runs on every build, but rewrites a package (or the version resource) only when its files
   # changed; Ninja then sees it unchanged and links nothing anew.
@@ -161,7 +241,9 @@ function(zuva_add_setup_executable target)
       ${ZUVA_SETUP_EXECUTABLE_SCRIPT}
     COMMAND ${CMAKE_COMMAND} -DMODE=resource -DIPK5=${ipk5} -DSCRIPT=${script} -DNAME=${ARG_OUTPUT_NAME}
             -DOUTPUT=${version_rc} -P ${ZUVA_SETUP_METADATA_SCRIPT}
-    BYPRODUCTS ${setup_package} ${product_package} ${version_rc}
+    COMMAND ${CMAKE_COMMAND} -DMODE=resource -DIPK5=${ipk5} -DSCRIPT=${script} -DNAME=Uninstall
+            -DOUTPUT=${uninstaller_version_rc} -P ${ZUVA_SETUP_METADATA_SCRIPT}
+    BYPRODUCTS ${setup_package} ${product_package} ${version_rc} ${uninstaller_version_rc}
     COMMENT "Packing the SETUP and PRODUCT packages and writing the version resource of ${ARG_OUTPUT_NAME}"
     VERBATIM)
   if(ipk5_TARGET)
@@ -174,32 +256,44 @@ function(zuva_add_setup_executable target)
   set(ZUVA_SETUP_MANIFEST ${ZUVA_SETUP_SOURCE_DIR}/manifest.xml)
   set(ZUVA_SETUP_PACKAGE ${setup_package})
   set(ZUVA_PRODUCT_PACKAGE ${product_package})
+  set(ZUVA_UNINSTALLER_PACKAGE ${uninstaller_package})
+
+  # The uninstaller: what it runs on is Uninstall.dat beside it, so it carries the installer
+  # material and no product. Named as it is installed, since that name chooses its mode.
+  set(ZUVA_SETUP_WITH_PRODUCT 0)
+  set(uninstaller_rc ${dir}/uninstaller.rc)
+  configure_file(${ZUVA_SETUP_SOURCE_DIR}/resources.rc ${uninstaller_rc} @ONLY)
+  set_source_files_properties(${uninstaller_rc} PROPERTIES OBJECT_DEPENDS "${setup_package};${ZUVA_SETUP_MANIFEST}")
+  zuva_link_setup_program(${target}_uninstaller Uninstall SOURCES ${uninstaller_rc} ${uninstaller_version_rc}
+                          SIGN ${sign})
+  add_dependencies(${target}_uninstaller ${target}_packages)
+  set_target_properties(${target}_uninstaller PROPERTIES OUTPUT_NAME Uninstall RUNTIME_OUTPUT_DIRECTORY
+                                                                             ${dir}/uninstaller)
+  # Packed, as it was signed: the installation writes exactly these bytes.
+  add_custom_command(
+    OUTPUT ${uninstaller_package}
+    COMMAND ${ipk5} pack -o ${uninstaller_package} -l ${ARG_LEVEL} -C $<TARGET_FILE_DIR:${target}_uninstaller>
+            $<TARGET_FILE_NAME:${target}_uninstaller>
+    DEPENDS ${target}_uninstaller
+    COMMENT "Packing the uninstaller of ${ARG_OUTPUT_NAME}"
+    VERBATIM)
+  # A target of its own: as a source of the setup, the package would be made after the sources
+  # that the libraries generate for every program (skins), which the uninstaller needs first.
+  add_custom_target(${target}_uninstaller_package DEPENDS ${uninstaller_package})
+
+  set(ZUVA_SETUP_WITH_PRODUCT 1)
   set(rc ${dir}/resources.rc)
   configure_file(${ZUVA_SETUP_SOURCE_DIR}/resources.rc ${rc} @ONLY)
-  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
-                                               "${setup_package};${product_package};${ZUVA_SETUP_MANIFEST}")
+  set_source_files_properties(
+    ${rc} PROPERTIES OBJECT_DEPENDS "${setup_package};${product_package};${uninstaller_package};${ZUVA_SETUP_MANIFEST}")
 
-  add_executable(${target} WIN32 ${ZUVA_SETUP_SOURCE_DIR}/main.cpp ${rc} ${version_rc})
-  add_dependencies(${target} ${target}_packages)
-  target_link_libraries(${target} PRIVATE zuva_product zuva_ui)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
-  # wWinMain: the command line arrives as UTF-16.
-  target_link_options(${target} PRIVATE -municode)
+  zuva_link_setup_program(${target} ${ARG_OUTPUT_NAME} SOURCES ${rc} ${version_rc} SIGN ${sign})
+  add_dependencies(${target} ${target}_packages ${target}_uninstaller_package)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
-
-  # The shipped program carries no symbols: they stay beside it in <name>.exe.debug for crash
-  # analysis, named in the program by a debug link as debuggers expect. Before the manifests,
-  # whose hash is that of the stripped program.
-  if(CMAKE_OBJCOPY AND CMAKE_STRIP)
-    add_custom_command(
-      TARGET ${target}
-      POST_BUILD
-      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
-      COMMAND ${CMAKE_STRIP} --strip-debug --strip-unneeded $<TARGET_FILE:${target}>
-      COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug $<TARGET_FILE:${target}>
-      WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
-      COMMENT "Moving the symbols of ${ARG_OUTPUT_NAME} into ${ARG_OUTPUT_NAME}.exe.debug"
-      VERBATIM)
+  if(sign)
+    # A renewed certificate signs both programs again.
+    set_property(TARGET ${target} ${target}_uninstaller APPEND PROPERTY LINK_DEPENDS ${ARG_SIGN_CERT}
+                                                                            ${ARG_SIGN_KEY})
   endif()
 
   # The manifests carry the hash of the linked program, so they follow every link.

@@ -103,8 +103,20 @@ TInstallerResources::TInstallerResources(TInstallerPackages packages) {
   if (packages.Product) {
     productPackage_ = std::move(packages.Product);
   } else if (IsUninstallerExecutable()) {
-    productPackage_ =
-        std::make_unique<dlx::TSetupPackageReader>(dlx::ChangeFileExt(dlx::GetExeName(), u".dat"));
+    const String data = dlx::ChangeFileExt(dlx::GetExeName(), u".dat");
+    if (!dlx::FileExists(data))
+      throw EInstallerGeneralError(FormatText(
+          u"\"%s\" is missing. The uninstaller reads from it what the installation holds; without it, "
+          u"nothing can be removed.",
+          {data}));
+    productPackage_ = std::make_unique<dlx::TSetupPackageReader>(data);
+  } else if (!FindResourceW(module, L"PRODUCT", RT_RCDATA)) {
+    // The uninstaller the setup writes is built without the product: under another name it has
+    // neither a product to install nor an installation to remove.
+    throw EInstallerGeneralError(
+        FormatText(u"\"%s\" is an uninstaller and holds no product to install. It runs only as %s in the "
+                   u"installation folder, beside %s.",
+                   {dlx::GetExeName(), kUninstallExeName, kUninstallDataName}));
   } else {
     productPackage_ = std::make_unique<dlx::TSetupPackageReader>(module, String(u"PRODUCT"));
   }

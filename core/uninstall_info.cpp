@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "core/action.h"
 #include "core/app_repository.h"
+#include "core/elevation.h"
+#include "core/errors.h"
 #include "core/file_utils.h"
 #include "core/installer.h"
 #include "core/package/package.h"
@@ -16,6 +20,7 @@
 #include "lib/log.h"
 #include "lib/platform/fs.h"
 #include "lib/platform/text.h"
+#include "lib/win/handles.h"
 
 using dlx::String;
 
@@ -43,7 +48,54 @@ uint32_t EstimatedSizeKiB(const std::vector<String>& paths) {
   return kib > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kib);
 }
 
+// Creates or replaces the file with the bytes; a file left half written is removed.
+void WriteWholeFile(const String& path, const uint8_t* data, size_t size) {
+  dlx::TScopedHandle file(
+      CreateFileW(dlx::W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    const DWORD code = GetLastError();
+    throw dlx::EDLXOSError(code, SystemErrorMessage(code, path));
+  }
+  size_t written = 0;
+  while (written < size) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - written, 1u << 20));
+    DWORD done = 0;
+    if (!WriteFile(file.Get(), data + written, chunk, &done, nullptr) || done == 0) {
+      const DWORD code = GetLastError();
+      file.Reset();
+      DeleteFileW(dlx::W(path));
+      throw dlx::EDLXOSError(code, SystemErrorMessage(code, path));
+    }
+    written += done;
+  }
+}
+
 }  // namespace
+
+String WriteUninstallerProgram(HMODULE module, const String& target) {
+  if (!FindResourceW(module, dlx::W(kUninstallerResourceName), RT_RCDATA)) {
+    // A program built without one (the test programs) can itself act as the uninstaller.
+    const String running = dlx::GetExeName();
+    if (!dlx::CopyFile(running, target, false)) {
+      const uint32_t code = dlx::platform::LastError();
+      dlx::Log(u"Cannot copy \"" + running + u"\" to \"" + target + u"\"");
+      throw OSErrorWithPaths(code, running, target);
+    }
+    return u"copy of \"" + running + u"\"";
+  }
+  std::unique_ptr<dlx::TDLXMemoryStream> image;
+  try {
+    const dlx::TSetupPackageReader package(module, kUninstallerResourceName);
+    if (!package.Extract(kUninstallExeName, image)) throw dlx::ESetupPackageReadError();
+  } catch (const dlx::EDLXException& e) {
+    dlx::Log(u"The uninstaller carried by the setup cannot be read: " + e.Message());
+    throw EInstallerInstallError(FormatText(
+        u"Cannot write \"%s\": the uninstaller that Setup carries is damaged (%s). Download Setup again.",
+        {target, e.Message()}));
+  }
+  WriteWholeFile(target, image->Memory(), image->Size());
+  return u"the setup's uninstaller, " + dlx::IntToStr(static_cast<int64_t>(image->Size())) + u" bytes";
+}
 
 void AddUninstallLogEntry(dlx::TDLXIniFile& log, const String& fullPath) {
   String path = fullPath;
@@ -59,13 +111,8 @@ void TInstallerAction::WriteUninstallInfo(const String& folder,
   const String uninstaller = folder + kUninstallExeName;
   const String data = folder + kUninstallDataName;
 
-  const String running = dlx::GetExeName();
-  if (!dlx::CopyFile(running, uninstaller, false)) {
-    const uint32_t code = dlx::platform::LastError();
-    dlx::Log(u"Cannot copy \"" + running + u"\" to \"" + uninstaller + u"\"");
-    throw OSErrorWithPaths(code, running, uninstaller);
-  }
-  dlx::Log(u"Written \"" + uninstaller + u"\" (copy of \"" + running + u"\")");
+  const String source = WriteUninstallerProgram(GetModuleHandleW(nullptr), uninstaller);
+  dlx::Log(u"Written \"" + uninstaller + u"\" (" + source + u")");
 
   dlx::TDLXIniFile log;
   log.Assign(Settings());

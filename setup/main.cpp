@@ -1,4 +1,5 @@
-// ZUVASetup.exe: the installer and, copied as Uninstall.exe, the uninstaller.
+// ZUVASetup.exe, the installer, and, built from this file again without the product, the
+// Uninstall.exe that an installation writes.
 #include <windows.h>
 
 #include "core/entry.h"

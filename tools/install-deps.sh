@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine64 xvfb xauth
   lzma-dev liblzma-dev xz-utils zlib1g-dev libminizip-dev binutils-source
-  googletest libgtest-dev libbenchmark-dev libssl-dev
+  googletest libgtest-dev libbenchmark-dev libssl-dev openssl osslsigncode
   python3 python3-yaml
 )
 

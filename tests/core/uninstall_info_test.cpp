@@ -1,6 +1,7 @@
 #include "core/uninstall_info.h"
 
 #include "core/app_repository.h"
+#include "core/errors.h"
 #include "core/extract_action.h"
 #include "core/package/package.h"
 #include "lib/win/handles.h"
@@ -132,6 +133,109 @@ TEST_F(UninstallInfoTest, AFailedCopyOfTheUninstallerEndsWithTheSystemErrorAndRe
   }
   EXPECT_FALSE(Exists(missing + kUninstallDataName));
   EXPECT_FALSE(Registered());
+}
+
+// The bytes of a package holding the entries, as the build packs the uninstaller.
+std::string PackageBytes(const std::vector<testenv::Entry>& entries) {
+  dlx::TSetupPackageBuilder builder(dlx::SetupPackageKey);
+  for (const auto& entry : entries) {
+    dlx::TDLXMemoryStream data(entry.bytes.data(), entry.bytes.size());
+    data.SetPosition(0);
+    builder.Add(data, entry.name);
+  }
+  dlx::TDLXMemoryStream package;
+  builder.Commit(package, 5);
+  return std::string(reinterpret_cast<const char*>(package.Memory()), package.Size());
+}
+
+// A copy of this program that carries the bytes as its UNINSTALLER resource, loaded as data the
+// way the setup's own resources are read.
+class TCarrier {
+ public:
+  TCarrier(const String& path, const std::string& resource) {
+    if (!dlx::CopyFile(dlx::GetExeName(), path, false)) return;
+    HANDLE update = BeginUpdateResourceW(dlx::W(path), FALSE);
+    if (!update) return;
+    const bool added =
+        UpdateResourceW(update, RT_RCDATA, dlx::W(String(kUninstallerResourceName)),
+                        MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), const_cast<char*>(resource.data()),
+                        static_cast<DWORD>(resource.size()));
+    if (!EndUpdateResourceW(update, !added) || !added) return;
+    module_ = LoadLibraryExW(dlx::W(path), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  }
+  ~TCarrier() {
+    if (module_) FreeLibrary(module_);
+  }
+  TCarrier(const TCarrier&) = delete;
+  TCarrier& operator=(const TCarrier&) = delete;
+  HMODULE Module() const { return module_; }
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
+TEST_F(UninstallInfoTest, TheCarriedUninstallerIsWrittenByteForByteAndADamagedOneNamesTheFile) {
+  TScratchFolder scratch;
+  const String& folder = scratch.Path();
+  // Bytes that do not compress, longer than one write, so every byte and the length count.
+  std::string program(1536 * 1024 + 77, '\0');
+  uint32_t seed = 12345;
+  for (char& byte : program) {
+    seed = seed * 1103515245u + 12345u;
+    byte = static_cast<char>(seed >> 24);
+  }
+  program[0] = 'M';
+  program[1] = 'Z';
+  const std::string package = PackageBytes({{kUninstallExeName, program}});
+
+  const String target = folder + kUninstallExeName;
+  // A longer file of the name before: it is replaced, not overwritten in part.
+  ASSERT_TRUE(WriteAll(target, std::string(program.size() + 4096, 'x')));
+  {
+    TCarrier carrier(folder + u"carrier.exe", package);
+    ASSERT_NE(carrier.Module(), nullptr);
+    const String source = WriteUninstallerProgram(carrier.Module(), target);
+    EXPECT_TRUE(ReadAll(target) == program) << "the image's bytes, exactly";
+    EXPECT_NE(source.find(u"uninstaller"), String::npos) << dlx::ToUtf8(source);
+    EXPECT_EQ(source.find(u"copy of"), String::npos) << dlx::ToUtf8(source);
+
+    // A folder that does not exist: the system's reason and the file.
+    const String missing = folder + u"missing\\" + kUninstallExeName;
+    try {
+      WriteUninstallerProgram(carrier.Module(), missing);
+      ADD_FAILURE() << "writing into a missing folder must fail";
+    } catch (const dlx::EDLXOSError& e) {
+      EXPECT_NE(e.Code(), 0u);
+      EXPECT_NE(e.Message().find(missing), String::npos) << e.what();
+    }
+  }
+
+  // One byte of the compressed body changed, or a package without the program: the install stops
+  // with the file it could not write, and writes nothing.
+  std::string damaged = package;
+  damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0x5A);
+  const std::string empty = PackageBytes({{u"Readme.txt", "no program here"}});
+  int index = 0;
+  for (const std::string* bytes : {static_cast<const std::string*>(&damaged), &empty}) {
+    const String name = u"broken" + dlx::IntToStr(++index) + u".exe";
+    TCarrier carrier(folder + name + u".carrier.exe", *bytes);
+    ASSERT_NE(carrier.Module(), nullptr);
+    const String broken = folder + name;
+    try {
+      WriteUninstallerProgram(carrier.Module(), broken);
+      ADD_FAILURE() << "a damaged uninstaller must not be written (" << dlx::ToUtf8(name) << ")";
+    } catch (const EInstallerInstallError& e) {
+      EXPECT_NE(e.Message().find(u"\"" + broken + u"\""), String::npos) << e.what();
+      EXPECT_NE(e.Message().find(u"Package was corrupted"), String::npos) << e.what();
+    }
+    EXPECT_FALSE(Exists(broken)) << dlx::ToUtf8(name);
+  }
+
+  // This program carries none: the copy of the running program, as before.
+  const String copied = folder + u"copied.exe";
+  const String source = WriteUninstallerProgram(GetModuleHandleW(nullptr), copied);
+  EXPECT_EQ(source, u"copy of \"" + dlx::GetExeName() + u"\"");
+  EXPECT_TRUE(ReadAll(copied) == ReadAll(dlx::GetExeName()));
 }
 
 TEST_F(UninstallInfoTest, EntriesInsideTheDestinationAreStoredRelativeIgnoringCase) {

@@ -11,6 +11,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --wine) wine_run=$2 ;;
     --setup) setup=$2 ;;
+    --uninstaller) uninstaller=$2 ;;
     --ipk5) ipk5=$2 ;;
     --product) product=$2 ;;
     --probe) probe=$2 ;;
@@ -52,7 +53,9 @@ for entry in ZUVA.exe Registrar.exe System/zuva_menu32.dll System/zuva_menu64.dl
   expect "installed $entry equals the product's" cmp -s "$product/$(basename "$entry")" "$dest/$entry"
 done
 expect "Readme.txt is the English one" cmp -s "$product/Readme_EN.txt" "$dest/Readme.txt"
-expect "Uninstall.exe is a copy of the setup" cmp -s "$setup" "$dest/Uninstall.exe"
+expect "Uninstall.exe is the uninstaller the setup carries" cmp -s "$uninstaller" "$dest/Uninstall.exe"
+expect "Uninstall.exe is smaller than the setup, which also holds the product" \
+  test "$(stat -c %s "$dest/Uninstall.exe")" -lt "$(stat -c %s "$setup")"
 expect "ipk5 lists Uninstall.ini in Uninstall.dat" grep -q '^Uninstall.ini' <("$ipk5" list "$dest/Uninstall.dat")
 mkdir -p "$work/run/dat"
 if "$ipk5" extract "$dest/Uninstall.dat" -o "$work/run/dat" >/dev/null; then
@@ -97,7 +100,8 @@ for style in whole value; do
     expect "$style quoting: installed $entry equals the product's" \
       cmp -s "$product/$(basename "$entry")" "$root/$folder/ZUVA/$entry"
   done
-  expect "$style quoting: Uninstall.exe is a copy of the setup" cmp -s "$setup" "$root/$folder/ZUVA/Uninstall.exe"
+  expect "$style quoting: Uninstall.exe is the uninstaller the setup carries" \
+    cmp -s "$uninstaller" "$root/$folder/ZUVA/Uninstall.exe"
   log=$(log_text "$root/$folder/install.log")
   expect "$style quoting: the log holds options and destination" \
     grep -qF "options Auto,Silent, destination \"$windest\\\"" <<<"$log"
