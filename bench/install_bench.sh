@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Install benchmark under Wine: a silent installation of a large generated product (about 100 MiB
 # in about 2,000 files) against "ipk5.exe extract" of the same PRODUCT package into the same kind
-# of folder, alternating, in the same run. Prints the times and the ratio; fails when the
-# installation takes more than 1.3 times as long as the plain extraction.
+# of folder, alternating, in the same run. Prints the times and the ratio of the installation to
+# the extraction plus the 2 s that the setup waits by design for running copies to close; fails
+# when the installation takes longer than that.
 #
 #   bench/install_bench.sh [BUILD_FOLDER] [ROUNDS]
 #
@@ -11,7 +12,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${2:-3}
-limit=1.3
+limit=1.0
+pause=2
 source bench/bench_setup.sh "${1:-}"
 
 # ---- the setup and the Windows package tool
@@ -45,7 +47,9 @@ rm -rf "$drive/bench-extract" "$drive/bench-install"
 
 extract=$(median "${extracts[@]}")
 install=$(median "${installs[@]}")
-ratio=$(echo "scale=3; $install / $extract" | bc)
+ratio=$(echo "scale=3; $install / ($extract + $pause)" | bc)
+plain=$(echo "scale=3; $install / $extract" | bc)
 echo "installed: $files files, $bytes bytes; package $(stat -c %s "$package") bytes"
-echo "median of $rounds: ipk5.exe extract $extract s, silent install $install s, ratio $ratio (limit $limit)"
+echo "median of $rounds: ipk5.exe extract $extract s, silent install $install s ($plain times the extraction)"
+echo "install / (extract + ${pause} s pause): ratio $ratio (limit $limit)"
 [ "$(echo "$ratio <= $limit" | bc)" -eq 1 ]

@@ -37,7 +37,7 @@
 if(CMAKE_SCRIPT_MODE_FILE)
   cmake_minimum_required(VERSION 3.25)
   # ---- script mode: -DIPK5= -DFOLDER= -DOUTPUT= -DLISTING= -DSTAGE= -DLEVEL= -DEXCLUDE=a|b
-  #      -DEXTRA=/path/x|/path/y
+  #      -DEXTRA=/path/x|/path/y [-DINDEX=<file>: the package's listing, "ipk5 list", written beside it]
   string(REPLACE "|" ";" exclude "${EXCLUDE}")
   string(REPLACE "|" ";" extra "${EXTRA}")
   file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE "${FOLDER}" "${FOLDER}/*")
@@ -65,9 +65,24 @@ if(CMAKE_SCRIPT_MODE_FILE)
     file(TIMESTAMP "${file}" time "%Y%m%d%H%M%S" UTC)
     string(APPEND listing "${file}\t${size}\t${time}\n")
   endforeach()
+  # The index of what the package holds, from the package itself, rewritten with it.
+  function(write_index)
+    if(INDEX)
+      execute_process(COMMAND "${IPK5}" list "${OUTPUT}" OUTPUT_FILE "${INDEX}.new" RESULT_VARIABLE result)
+      if(NOT result EQUAL 0)
+        message(FATAL_ERROR "ipk5 list failed (${result}) for ${OUTPUT}")
+      endif()
+      file(COPY_FILE "${INDEX}.new" "${INDEX}" ONLY_IF_DIFFERENT)
+      file(REMOVE "${INDEX}.new")
+    endif()
+  endfunction()
+
   if(EXISTS "${OUTPUT}" AND EXISTS "${LISTING}")
     file(READ "${LISTING}" previous)
     if(previous STREQUAL listing)
+      if(INDEX AND NOT EXISTS "${INDEX}")
+        write_index()
+      endif()
       return()
     endif()
   endif()
@@ -94,6 +109,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
     file(REMOVE "${LISTING}")
     message(FATAL_ERROR "ipk5 pack failed (${result}) for ${FOLDER}")
   endif()
+  write_index()
   file(WRITE "${LISTING}" "${listing}")
   return()
 endif()
@@ -218,6 +234,8 @@ function(zuva_add_setup_executable target)
   file(MAKE_DIRECTORY ${dir})
   set(setup_package ${dir}/SETUP.ipk5)
   set(product_package ${dir}/PRODUCT.ipk5)
+  # What the product package holds, so that the setup can answer it without decoding the package.
+  set(product_index ${dir}/PRODUCT.index)
   string(JOIN "|" exclude ${ARG_EXCLUDE})
   string(JOIN "|" extra ${ARG_MATERIAL_FILES})
 
@@ -237,13 +255,13 @@ function(zuva_add_setup_executable target)
       "-DEXTRA=${extra}" -P ${ZUVA_SETUP_EXECUTABLE_SCRIPT}
     COMMAND
       ${CMAKE_COMMAND} -DIPK5=${ipk5} -DFOLDER=${ARG_PRODUCT} -DOUTPUT=${product_package}
-      -DLISTING=${dir}/PRODUCT.listing -DSTAGE=${dir}/PRODUCT.stage -DLEVEL=${ARG_LEVEL} -P
-      ${ZUVA_SETUP_EXECUTABLE_SCRIPT}
+      -DLISTING=${dir}/PRODUCT.listing -DSTAGE=${dir}/PRODUCT.stage -DLEVEL=${ARG_LEVEL}
+      -DINDEX=${product_index} -P ${ZUVA_SETUP_EXECUTABLE_SCRIPT}
     COMMAND ${CMAKE_COMMAND} -DMODE=resource -DIPK5=${ipk5} -DSCRIPT=${script} -DNAME=${ARG_OUTPUT_NAME}
             -DOUTPUT=${version_rc} -P ${ZUVA_SETUP_METADATA_SCRIPT}
     COMMAND ${CMAKE_COMMAND} -DMODE=resource -DIPK5=${ipk5} -DSCRIPT=${script} -DNAME=Uninstall
             -DOUTPUT=${uninstaller_version_rc} -P ${ZUVA_SETUP_METADATA_SCRIPT}
-    BYPRODUCTS ${setup_package} ${product_package} ${version_rc} ${uninstaller_version_rc}
+    BYPRODUCTS ${setup_package} ${product_package} ${product_index} ${version_rc} ${uninstaller_version_rc}
     COMMENT "Packing the SETUP and PRODUCT packages and writing the version resource of ${ARG_OUTPUT_NAME}"
     VERBATIM)
   if(ipk5_TARGET)
@@ -256,6 +274,7 @@ function(zuva_add_setup_executable target)
   set(ZUVA_SETUP_MANIFEST ${ZUVA_SETUP_SOURCE_DIR}/manifest.xml)
   set(ZUVA_SETUP_PACKAGE ${setup_package})
   set(ZUVA_PRODUCT_PACKAGE ${product_package})
+  set(ZUVA_PRODUCT_INDEX ${product_index})
   set(ZUVA_UNINSTALLER_PACKAGE ${uninstaller_package})
 
   # The uninstaller: what it runs on is Uninstall.dat beside it, so it carries the installer
@@ -285,7 +304,8 @@ function(zuva_add_setup_executable target)
   set(rc ${dir}/resources.rc)
   configure_file(${ZUVA_SETUP_SOURCE_DIR}/resources.rc ${rc} @ONLY)
   set_source_files_properties(
-    ${rc} PROPERTIES OBJECT_DEPENDS "${setup_package};${product_package};${uninstaller_package};${ZUVA_SETUP_MANIFEST}")
+    ${rc} PROPERTIES OBJECT_DEPENDS
+                     "${setup_package};${product_package};${product_index};${uninstaller_package};${ZUVA_SETUP_MANIFEST}")
 
   zuva_link_setup_program(${target} ${ARG_OUTPUT_NAME} SOURCES ${rc} ${version_rc} SIGN ${sign})
   add_dependencies(${target} ${target}_packages ${target}_uninstaller_package)

@@ -42,6 +42,10 @@ class TInstallerAction : public TInstallerPersistent {
   virtual void BuildSummary(TInstallerSummaryBuilder& builder) {}
   // Called from the main thread when the run is cancelled while this action is current.
   virtual void Cancel() {}
+  // True for an action that changes nothing on the machine: it may run while the product package
+  // is still being decoded. Before any other action the run waits for the package, so a damaged
+  // one ends the run before the first change.
+  virtual bool RunsBeforeThePackageIsChecked() const { return false; }
 
   // What the installer thread calls to cancel the run while this action is current: marks the
   // request (CancelRequested) and calls Cancel.

@@ -139,7 +139,7 @@ void TInstaller::CreateWindowOnMainThread() {
 void TInstaller::ParseCommandLine(const String& args) {
   using dlx::TDLXCommandLineProcessor;
   String value;
-  if (resources_->ProductPackage().Exists(u"Uninstall.ini")) {
+  if (resources_->IsUninstallerPackage()) {
     mode_ = imUninstall;
     options_ = {};
     if (TDLXCommandLineProcessor::HasSwitch(args, u"AUTO")) {

@@ -2,6 +2,7 @@
 
 #include "core/installer.h"
 #include "core/product_info.h"
+#include "core/resources.h"
 #include "core/run_journal.h"
 #include "lib/exceptions.h"
 #include "lib/log.h"
@@ -60,6 +61,7 @@ void TInstallerThread::Execute() {
     for (int i = 0; i < actions_.Count() && !Terminated(); ++i) {
       dlx::Log(u"Action " + dlx::IntToStr(i + 1) + u" of " + dlx::IntToStr(actions_.Count()) + u" starts");
       TInstallerAction& action = actions_.Items(i);
+      if (!action.RunsBeforeThePackageIsChecked()) Installer->Resources().WaitForProduct();
       SetCurrentAction(&action);
       action.Run();
       // No cancel request may reach an action that has ended.

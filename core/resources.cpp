@@ -9,6 +9,7 @@
 #include "core/installer.h"
 #include "core/package/package.h"
 #include "core/product_info.h"
+#include "core/product_package.h"
 #include "core/script/install_script.h"
 #include "core/uninstall_info.h"
 #include "lib/file_system.h"
@@ -101,7 +102,7 @@ TInstallerResources::TInstallerResources(TInstallerPackages packages) {
   setupPackage_ = packages.Setup ? std::move(packages.Setup)
                                  : std::make_unique<dlx::TSetupPackageReader>(module, String(u"SETUP"));
   if (packages.Product) {
-    productPackage_ = std::move(packages.Product);
+    productPackage_ = std::make_unique<TProductPackage>(std::move(packages.Product));
   } else if (IsUninstallerExecutable()) {
     const String data = dlx::ChangeFileExt(dlx::GetExeName(), u".dat");
     if (!dlx::FileExists(data))
@@ -109,7 +110,7 @@ TInstallerResources::TInstallerResources(TInstallerPackages packages) {
           u"\"%s\" is missing. The uninstaller reads from it what the installation holds; without it, "
           u"nothing can be removed.",
           {data}));
-    productPackage_ = std::make_unique<dlx::TSetupPackageReader>(data);
+    productPackage_ = std::make_unique<TProductPackage>(std::make_unique<dlx::TSetupPackageReader>(data));
   } else if (!FindResourceW(module, L"PRODUCT", RT_RCDATA)) {
     // The uninstaller the setup writes is built without the product: under another name it has
     // neither a product to install nor an installation to remove.
@@ -118,10 +119,10 @@ TInstallerResources::TInstallerResources(TInstallerPackages packages) {
                    u"installation folder, beside %s.",
                    {dlx::GetExeName(), kUninstallExeName, kUninstallDataName}));
   } else {
-    productPackage_ = std::make_unique<dlx::TSetupPackageReader>(module, String(u"PRODUCT"));
+    productPackage_ = std::make_unique<TProductPackage>(module);
   }
 
-  productIsUninstallLog_ = productPackage_->Exists(kUninstallLogName);
+  productIsUninstallLog_ = productPackage_->Has(kUninstallLogName);
   // The script may come with the product; it is looked for there first.
   script_->LoadFromStream(*GetFile(u"Install.xml"));
 
@@ -140,12 +141,16 @@ TInstallerResources::TInstallerResources(TInstallerPackages packages) {
 
 TInstallerResources::~TInstallerResources() = default;
 
+dlx::TCustomSetupPackage& TInstallerResources::ProductPackage() {
+  return productPackage_->Get();
+}
+
 std::unique_ptr<dlx::TDLXMemoryStream> TInstallerResources::GetFile(const String& name) {
   std::unique_ptr<dlx::TDLXMemoryStream> stream;
   // The uninstaller's package lies in the installation folder, where others may have written:
   // it supplies the uninstall log and nothing of the setup's own material.
   const bool fromProduct = !productIsUninstallLog_ || dlx::SameText(name, kUninstallLogName);
-  if (fromProduct && productPackage_ && productPackage_->Extract(name, stream)) return stream;
+  if (fromProduct && productPackage_->Has(name) && productPackage_->Get().Extract(name, stream)) return stream;
   if (setupPackage_ && setupPackage_->Extract(name, stream)) return stream;
   throw EInstallerInstallError(FormatText(u"Cannot locate \"%s\" file in setup archive", {name}));
 }

@@ -17,6 +17,7 @@ namespace dlx {
 class TCustomSetupPackage;
 }
 class TInstallerScript;
+class TProductPackage;
 class TInstallerScriptFile;
 
 // The two packages, when the caller supplies them instead of the running module.
@@ -86,7 +87,12 @@ class TInstallerResources {
   const dlx::String& LangName() const { return langName_; }
   bool LanguageLoaded() const { return !langName_.empty(); }
   dlx::TDLXStringList& LangFiles() { return *langFiles_; }
-  dlx::TCustomSetupPackage& ProductPackage() { return *productPackage_; }
+  // The decoded product package (waits for its decode; raises its error).
+  dlx::TCustomSetupPackage& ProductPackage();
+  // Waits until the product package is decoded and checked; raises the error when it is damaged.
+  void WaitForProduct() { ProductPackage(); }
+  // Whether the product package is an uninstaller's (the one holding Uninstall.ini).
+  bool IsUninstallerPackage() const { return productIsUninstallLog_; }
   dlx::TCustomSetupPackage& SetupPackage() { return *setupPackage_; }
   const dlx::String& DesktopPath() const { return desktopPath_; }
   const dlx::String& ProgramFilesPath() const { return programFilesPath_; }
@@ -98,7 +104,7 @@ class TInstallerResources {
   std::unique_ptr<dlx::TDLXIniFile> langFile_;
   dlx::String langName_;
   std::unique_ptr<dlx::TDLXStringList> langFiles_;
-  std::unique_ptr<dlx::TCustomSetupPackage> productPackage_;
+  std::unique_ptr<TProductPackage> productPackage_;
   std::unique_ptr<dlx::TCustomSetupPackage> setupPackage_;
   dlx::String desktopPath_;
   dlx::String programFilesPath_;

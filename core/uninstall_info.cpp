@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "core/action.h"
@@ -34,13 +35,11 @@ bool StartsWithText(const String& text, const String& prefix) {
 // What Programs and Features shows as the size: the files this run wrote and logged, each counted
 // once, in KiB rounded up.
 uint32_t EstimatedSizeKiB(const std::vector<String>& paths) {
-  std::vector<String> counted;
+  // Thousands of entries: a set, not a comparison of each path with every one before it.
+  std::unordered_set<String> counted;
   uint64_t bytes = 0;
   for (const String& path : paths) {
-    bool seen = false;
-    for (const String& other : counted) seen = seen || dlx::SameText(other, path);
-    if (seen) continue;
-    counted.push_back(path);
+    if (!counted.insert(dlx::UpperCaseText(path)).second) continue;
     const int64_t size = dlx::FileSize(path);
     if (size > 0) bytes += static_cast<uint64_t>(size);
   }

@@ -13,6 +13,8 @@
 class TInstallerActionCloseApplications : public TInstallerAction {
  public:
   void Execute() override;
+  // Asking the product's programs to close changes no file and no setting.
+  bool RunsBeforeThePackageIsChecked() const override { return true; }
 
  protected:
   // The window classes of the product's programs, the main window last.

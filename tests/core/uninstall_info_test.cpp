@@ -6,6 +6,7 @@
 #include "core/package/package.h"
 #include "lib/win/handles.h"
 #include "tests/core/extract_test_env.h"
+#include "tests/core/resource_carrier.h"
 
 using namespace extractenv;
 
@@ -135,45 +136,6 @@ TEST_F(UninstallInfoTest, AFailedCopyOfTheUninstallerEndsWithTheSystemErrorAndRe
   EXPECT_FALSE(Registered());
 }
 
-// The bytes of a package holding the entries, as the build packs the uninstaller.
-std::string PackageBytes(const std::vector<testenv::Entry>& entries) {
-  dlx::TSetupPackageBuilder builder(dlx::SetupPackageKey);
-  for (const auto& entry : entries) {
-    dlx::TDLXMemoryStream data(entry.bytes.data(), entry.bytes.size());
-    data.SetPosition(0);
-    builder.Add(data, entry.name);
-  }
-  dlx::TDLXMemoryStream package;
-  builder.Commit(package, 5);
-  return std::string(reinterpret_cast<const char*>(package.Memory()), package.Size());
-}
-
-// A copy of this program that carries the bytes as its UNINSTALLER resource, loaded as data the
-// way the setup's own resources are read.
-class TCarrier {
- public:
-  TCarrier(const String& path, const std::string& resource) {
-    if (!dlx::CopyFile(dlx::GetExeName(), path, false)) return;
-    HANDLE update = BeginUpdateResourceW(dlx::W(path), FALSE);
-    if (!update) return;
-    const bool added =
-        UpdateResourceW(update, RT_RCDATA, dlx::W(String(kUninstallerResourceName)),
-                        MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), const_cast<char*>(resource.data()),
-                        static_cast<DWORD>(resource.size()));
-    if (!EndUpdateResourceW(update, !added) || !added) return;
-    module_ = LoadLibraryExW(dlx::W(path), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  }
-  ~TCarrier() {
-    if (module_) FreeLibrary(module_);
-  }
-  TCarrier(const TCarrier&) = delete;
-  TCarrier& operator=(const TCarrier&) = delete;
-  HMODULE Module() const { return module_; }
-
- private:
-  HMODULE module_ = nullptr;
-};
-
 TEST_F(UninstallInfoTest, TheCarriedUninstallerIsWrittenByteForByteAndADamagedOneNamesTheFile) {
   TScratchFolder scratch;
   const String& folder = scratch.Path();
@@ -192,7 +154,7 @@ TEST_F(UninstallInfoTest, TheCarriedUninstallerIsWrittenByteForByteAndADamagedOn
   // A longer file of the name before: it is replaced, not overwritten in part.
   ASSERT_TRUE(WriteAll(target, std::string(program.size() + 4096, 'x')));
   {
-    TCarrier carrier(folder + u"carrier.exe", package);
+    TCarrier carrier(folder + u"carrier.exe", {{kUninstallerResourceName, package}});
     ASSERT_NE(carrier.Module(), nullptr);
     const String source = WriteUninstallerProgram(carrier.Module(), target);
     EXPECT_TRUE(ReadAll(target) == program) << "the image's bytes, exactly";
@@ -218,7 +180,7 @@ TEST_F(UninstallInfoTest, TheCarriedUninstallerIsWrittenByteForByteAndADamagedOn
   int index = 0;
   for (const std::string* bytes : {static_cast<const std::string*>(&damaged), &empty}) {
     const String name = u"broken" + dlx::IntToStr(++index) + u".exe";
-    TCarrier carrier(folder + name + u".carrier.exe", *bytes);
+    TCarrier carrier(folder + name + u".carrier.exe", {{kUninstallerResourceName, *bytes}});
     ASSERT_NE(carrier.Module(), nullptr);
     const String broken = folder + name;
     try {
