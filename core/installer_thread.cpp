@@ -59,9 +59,9 @@ void TInstallerThread::Execute() {
     dlx::Log(u"Actions: " + dlx::IntToStr(actions_.Count()));
     int finished = 0;
     for (int i = 0; i < actions_.Count() && !Terminated(); ++i) {
-      dlx::Log(u"Action " + dlx::IntToStr(i + 1) + u" of " + dlx::IntToStr(actions_.Count()) + u" starts");
       TInstallerAction& action = actions_.Items(i);
       if (!action.RunsBeforeThePackageIsChecked()) Installer->Resources().WaitForProduct();
+      dlx::Log(u"Action " + dlx::IntToStr(i + 1) + u" of " + dlx::IntToStr(actions_.Count()) + u" starts");
       SetCurrentAction(&action);
       action.Run();
       // No cancel request may reach an action that has ended.

@@ -12,6 +12,7 @@ while [ $# -gt 0 ]; do
     --wine) wine_run=$2 ;;
     --setup) setup=$2 ;;
     --uninstaller) uninstaller=$2 ;;
+    --package) package=$2 ;;
     --ipk5) ipk5=$2 ;;
     --product) product=$2 ;;
     --probe) probe=$2 ;;
@@ -176,6 +177,28 @@ expect "the update log holds the reason" grep -q 'Cannot install update on v0.00
 expect "the update log holds exit code 1603" grep -q 'Setup ends with exit code 1603' <(log_text "$root/update.log")
 expect "the update showed no box" grep -q 'Message box (not shown' <(log_text "$root/update.log")
 expect "the update wrote nothing" test -z "$(ls -A "$root/empty")"
+
+# ---- a setup whose product package is damaged, run over the installation: it is decoded while the
+# setup starts, and the run stops before its first change, with the package's error
+damaged=$root/Damaged.exe
+python3 - "$setup" "$package" "$damaged" <<'PY'
+import sys
+setup, package, out = (open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read(), sys.argv[3])
+at = setup.find(package)
+assert at > 0 and setup.find(package, at + 1) < 0, "the product package once in the setup"
+body = bytearray(setup)
+body[at + len(package) // 2] ^= 0x5A
+open(out, "wb").write(bytes(body))
+PY
+before=$(fingerprint "$dest")
+run "$winroot\Damaged.exe" "/AUTO=$winroot\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\damaged.log"
+code=$?
+log=$(log_text "$root/damaged.log")
+expect "the damaged setup exits 1603 (status $code)" test $code -eq $failed_status
+expect "the damaged setup names the damage" grep -q 'Package was corrupted' <<<"$log"
+expect "the damaged setup stopped before its second action" bash -c '! grep -q "Action 2 of" <<<"$1"' _ "$log"
+expect "the installation is as it was" test "$(fingerprint "$dest")" = "$before"
+rm -f "$damaged"
 
 # ---- the installed uninstaller relaunches itself from the system temporary folder with PATH
 run "$winroot\\ZUVA\\Uninstall.exe" /AUTO /SILENT "/LOG=$winroot\\uninstall.log"
