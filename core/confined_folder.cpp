@@ -103,6 +103,27 @@ void ClearReadOnly(HANDLE handle) {
 
 }  // namespace
 
+bool FileInformationOf(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+  FILE_BASIC_INFO basic{};
+  FILE_STANDARD_INFO standard{};
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+      !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard))
+    return false;
+  const auto time = [](const LARGE_INTEGER& value) {
+    return FILETIME{static_cast<DWORD>(value.QuadPart & 0xFFFFFFFF),
+                    static_cast<DWORD>(value.QuadPart >> 32)};
+  };
+  info = BY_HANDLE_FILE_INFORMATION{};
+  info.dwFileAttributes = basic.FileAttributes;
+  info.ftCreationTime = time(basic.CreationTime);
+  info.ftLastAccessTime = time(basic.LastAccessTime);
+  info.ftLastWriteTime = time(basic.LastWriteTime);
+  info.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(standard.EndOfFile.QuadPart) >> 32);
+  info.nFileSizeLow = static_cast<DWORD>(standard.EndOfFile.QuadPart & 0xFFFFFFFF);
+  info.nNumberOfLinks = standard.NumberOfLinks;
+  return true;
+}
+
 String FinalPathOf(HANDLE handle) {
   std::vector<wchar_t> buffer(MAX_PATH + 1);
   DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
@@ -135,7 +156,7 @@ bool IsFolderReachedWithoutLinks(const String& folder) {
   DWORD error = ERROR_SUCCESS;
   const dlx::TScopedHandle handle = OpenByPath(canonical, FILE_READ_ATTRIBUTES, error);
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!handle || !GetFileInformationByHandle(handle.Get(), &info)) return false;
+  if (!handle || !FileInformationOf(handle.Get(), info)) return false;
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
       !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return false;
@@ -189,7 +210,7 @@ bool TConfinedFolder::Open(const String& root, TRootRule rule, bool create) {
   }
   BY_HANDLE_FILE_INFORMATION info{};
   const String final = FinalPathOf(handle.Get());
-  const bool plain = GetFileInformationByHandle(handle.Get(), &info) &&
+  const bool plain = FileInformationOf(handle.Get(), info) &&
                      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                      !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
   if (!plain || final.empty() || (rule == TRootRule::rrExact && !SamePath(final, rootText_))) {
@@ -222,7 +243,7 @@ String TConfinedFolder::Expected(const String& canonical) const {
 bool TConfinedFolder::Confirm(HANDLE handle, const String& expected, bool folder) const {
   BY_HANDLE_FILE_INFORMATION info{};
   const String final = FinalPathOf(handle);
-  if (GetFileInformationByHandle(handle, &info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+  if (FileInformationOf(handle, info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
       ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder && !final.empty() &&
       SamePath(final, expected))
     return true;

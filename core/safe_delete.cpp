@@ -172,7 +172,7 @@ TSafeDeleteResult DeleteObject(const TDeleteContext& context, const String& path
     return TSafeDeleteResult::sdRefused;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle.Get(), &info)) {
+  if (!FileInformationOf(handle.Get(), info)) {
     dlx::Log(u"Cannot delete \"" + final + u"\": " + ErrorText(GetLastError()));
     return TSafeDeleteResult::sdFailed;
   }
@@ -237,7 +237,7 @@ bool OpenRoot(const String& rootText, const String& target, TDeleteContext& cont
     return false;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (IsReparsePoint(rootText) || !GetFileInformationByHandle(rootHandle.Get(), &info) ||
+  if (IsReparsePoint(rootText) || !FileInformationOf(rootHandle.Get(), info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     dlx::Log(u"Not deleted: \"" + target + u"\", its folder \"" + rootText + u"\" is a link");
     result = TSafeDeleteResult::sdRefused;

@@ -221,7 +221,7 @@ bool OpenSource(const String& sourcePath, dlx::TScopedHandle& source, BY_HANDLE_
     errorText = u"Cannot open the file";
     return false;
   }
-  if (!GetFileInformationByHandle(source.Get(), &info)) {
+  if (!FileInformationOf(source.Get(), info)) {
     error = GetLastError();
     errorText = u"Cannot read the file's times";
     return false;

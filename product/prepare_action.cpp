@@ -104,6 +104,10 @@ void TInstallerActionPrepare::Execute() {
   rollback_->CaptureRegistry(
       {ProductInfo().GetName(), zuva_names::kUninstallKey, zuva_names::kUninstallKeyOld});
   rollback_->CaptureFiles();
+  // The backup only adds this run's archive, which a rollback removes again: it is written while
+  // the product package is still being decoded. Every change after it waits for the package.
+  const bool backupFirst = !Installer->HasOption(ioNoBackup) && dlx::DirectoryExists(dest);
+  if (!backupFirst) Resources().WaitForProduct();
   // A new folder outside the program-files folders would inherit what its parent allows (users may
   // write into C:\\ or a folder of their own): it gets the program-files folders' rules, so that
   // later elevated runs can trust the code in it. A portable copy stays its owner's.
@@ -131,6 +135,15 @@ void TInstallerActionPrepare::Execute() {
   for (const auto& task : tasks_) task->SetRollback(rollback_.get());
 
   Backup(deleteList);
+  if (backupFirst) {
+    try {
+      Resources().WaitForProduct();
+    } catch (...) {
+      // Nothing has changed yet: the archive of a run that cannot go on is nobody's backup.
+      if (!writtenArchive_.empty()) SafeDelete(writtenArchive_, dest + zuva_names::kBackupFolder);
+      throw;
+    }
+  }
   // Without an update nothing migrates the users' data: it is archived, and stays where it is.
   if (!update)
     for (int i = 0; i < profiles_.Count(); ++i)

@@ -21,6 +21,8 @@ class TInstallerActionPrepare : public TInstallerAction {
 
   void Execute() override;
   void BuildSummary(TInstallerSummaryBuilder& builder) override;
+  // It waits for the product package itself, after the backup (see Execute).
+  bool RunsBeforeThePackageIsChecked() const override { return true; }
 
  private:
   void ReportPosition();

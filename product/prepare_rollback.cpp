@@ -426,6 +426,8 @@ void TPrepareRollback::Undo(dlx::TDLXStringList& report) {
     }
   } else if (deleted_ > 0) {
     report.Add(CommonText(u"R3", {dlx::IntToStr(deleted_)}));
+  } else if (!changed_ && !existing_.empty()) {
+    // Nothing of the previous installation was touched: there is nothing to report about it.
   } else {
     report.Add(CommonText(u"R4"));
   }

@@ -191,13 +191,15 @@ body[at + len(package) // 2] ^= 0x5A
 open(out, "wb").write(bytes(body))
 PY
 before=$(fingerprint "$dest")
+backups=$(ls -A "$dest/!Backup" 2>/dev/null)
 run "$winroot\Damaged.exe" "/AUTO=$winroot\ZUVA" /SILENT /SUPPRESSMSGBOXES "/LOG=$winroot\damaged.log"
 code=$?
 log=$(log_text "$root/damaged.log")
 expect "the damaged setup exits 1603 (status $code)" test $code -eq $failed_status
 expect "the damaged setup names the damage" grep -q 'Package was corrupted' <<<"$log"
-expect "the damaged setup stopped before its second action" bash -c '! grep -q "Action 2 of" <<<"$1"' _ "$log"
+expect "the damaged setup deleted nothing but its own archive" bash -c '! grep "Deleted \"" <<<"$1" | grep -qv "!Backup"' _ "$log"
 expect "the installation is as it was" test "$(fingerprint "$dest")" = "$before"
+expect "the backups are as they were" test "$(ls -A "$dest/!Backup" 2>/dev/null)" = "$backups"
 rm -f "$damaged"
 
 # ---- the installed uninstaller relaunches itself from the system temporary folder with PATH
