@@ -51,7 +51,7 @@ expect "the uninstaller image's signature verifies" verify "$uninstaller" uninst
 hash=$(sha256sum "$setup" | cut -d' ' -f1)
 expect "the winget manifest carries the hash of the signed setup" \
   grep -qix "  InstallerSha256: $hash" <(tr -d '\r' <"$manifests"/*.installer.yaml)
-expect "the setup carries SETUP, PRODUCT and UNINSTALLER" test "$(rcdata "$setup" | tr '\n' ' ')" = 'PRODUCT SETUP UNINSTALLER '
+expect "the setup carries SETUP, PRODUCT with its index, and UNINSTALLER" test "$(rcdata "$setup" | tr '\n' ' ')" = 'PRODUCT PRODUCTINDEX SETUP UNINSTALLER '
 expect "the uninstaller image carries SETUP alone" test "$(rcdata "$uninstaller" | tr '\n' ' ')" = 'SETUP '
 expect "the uninstaller image has the manifest" has_resource "$uninstaller" 24
 expect "the uninstaller image has the version resource" has_resource "$uninstaller" 16
