@@ -150,7 +150,8 @@ std::unique_ptr<dlx::TDLXMemoryStream> TInstallerResources::GetFile(const String
   // The uninstaller's package lies in the installation folder, where others may have written:
   // it supplies the uninstall log and nothing of the setup's own material.
   const bool fromProduct = !productIsUninstallLog_ || dlx::SameText(name, kUninstallLogName);
-  if (fromProduct && productPackage_->Has(name) && productPackage_->Get().Extract(name, stream)) return stream;
+  if (fromProduct && productPackage_->Has(name) && productPackage_->Get().Extract(name, stream))
+    return stream;
   if (setupPackage_ && setupPackage_->Extract(name, stream)) return stream;
   throw EInstallerInstallError(FormatText(u"Cannot locate \"%s\" file in setup archive", {name}));
 }

@@ -27,6 +27,8 @@ struct Entry {
   std::string bytes;
 };
 
+// The bytes of a package holding the entries, as the build packs them.
+std::string PackageBytes(const std::vector<Entry>& entries);
 // A package holding the entries, read back through the real reader.
 std::unique_ptr<dlx::TCustomSetupPackage> MakePackage(const std::vector<Entry>& entries);
 
@@ -80,7 +82,7 @@ class EngineTest : public ::testing::Test {
 inline std::mutex gTraceLock;
 inline std::vector<std::string> gTrace;
 
-inline std::unique_ptr<dlx::TCustomSetupPackage> MakePackage(const std::vector<Entry>& entries) {
+inline std::string PackageBytes(const std::vector<Entry>& entries) {
   dlx::TSetupPackageBuilder builder(dlx::SetupPackageKey);
   for (const auto& entry : entries) {
     dlx::TDLXMemoryStream data(entry.bytes.data(), entry.bytes.size());
@@ -89,6 +91,12 @@ inline std::unique_ptr<dlx::TCustomSetupPackage> MakePackage(const std::vector<E
   }
   dlx::TDLXMemoryStream package;
   builder.Commit(package, 1);
+  return std::string(reinterpret_cast<const char*>(package.Memory()), package.Size());
+}
+
+inline std::unique_ptr<dlx::TCustomSetupPackage> MakePackage(const std::vector<Entry>& entries) {
+  const std::string bytes = PackageBytes(entries);
+  dlx::TDLXMemoryStream package(bytes.data(), bytes.size());
   package.SetPosition(0);
   return std::make_unique<dlx::TSetupPackageReader>(package);
 }

@@ -12,18 +12,7 @@
 #include "lib/file_system.h"
 #include "tests/core/installer_fixture.h"
 
-// The bytes of a package holding the entries, as the build packs them.
-inline std::string PackageBytes(const std::vector<testenv::Entry>& entries) {
-  dlx::TSetupPackageBuilder builder(dlx::SetupPackageKey);
-  for (const auto& entry : entries) {
-    dlx::TDLXMemoryStream data(entry.bytes.data(), entry.bytes.size());
-    data.SetPosition(0);
-    builder.Add(data, entry.name);
-  }
-  dlx::TDLXMemoryStream package;
-  builder.Commit(package, 5);
-  return std::string(reinterpret_cast<const char*>(package.Memory()), package.Size());
-}
+using testenv::PackageBytes;
 
 class TCarrier {
  public:
